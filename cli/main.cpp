@@ -1,0 +1,28 @@
+// tidewell-cli: Tidewell's scanner for terminals and scripts.
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "scan_command.h"
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Kullanım: tidewell-cli KOMUT ...\n"
+    "Komutlar:\n"
+    "  scan YOL [--depth N] [--json] [--whole-disk]   bir klasörü tarar ve boyutunu yazar\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::cerr << kUsage;
+        return args.empty() ? 2 : 0;
+    }
+    const std::string_view command = args[0];
+    const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
+    if (command == "scan") return tidewell::cli::runScanCommand(rest);
+    std::cerr << "tidewell-cli: bilinmeyen komut: " << command << '\n' << kUsage;
+    return 2;
+}

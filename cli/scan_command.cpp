@@ -1,0 +1,153 @@
+#include "scan_command.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "display_text.h"
+#include "interrupt.h"
+#include "scan_engine.h"
+#include "size_format.h"
+#include "skip_paths.h"
+#include "text_output.h"
+#include "tree_summary.h"
+
+namespace tidewell::cli {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Kullanım: tidewell-cli scan YOL [--depth N] [--json] [--whole-disk]\n"
+    "  --depth N      ağacı N düzey derinliğe kadar, büyükten küçüğe yazar\n"
+    "  --json         sonucu tek bir JSON nesnesi olarak yazar\n"
+    "  --whole-disk   tüm disk taramasında atlanan yolları atlar\n";
+
+struct ScanOptions {
+    std::string path;
+    int depth = 0;
+    bool json = false;
+    bool wholeDisk = false;
+};
+
+std::optional<ScanOptions> parse(std::span<const std::string_view> args) {
+    ScanOptions o;
+    bool havePath = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view a = args[i];
+        if (a == "--json") o.json = true;
+        else if (a == "--whole-disk") o.wholeDisk = true;
+        else if (a == "--depth") {
+            if (++i == args.size()) return std::nullopt;
+            const std::string_view v = args[i];
+            auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.depth);
+            if (ec != std::errc() || end != v.data() + v.size() || o.depth < 0) return std::nullopt;
+        } else if (!a.starts_with("--") && !havePath) {
+            o.path = std::string(a);
+            havePath = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!havePath) return std::nullopt;
+    return o;
+}
+
+// One line on standard error, rewritten in place while the scan runs.
+class ProgressLine {
+public:
+    void show(const ScanProgress& p) {
+        std::lock_guard lock(mutex_);
+        std::string path = repairUtf8(p.currentPath);
+        constexpr std::size_t kMaxPath = 60;
+        if (path.size() > kMaxPath) path = "…" + path.substr(path.size() - kMaxPath);
+        std::cerr << "\r\033[K" << formatCount(p.fileCount) << " öğe · " << formatBytes(p.byteCount)
+                  << " · " << path << std::flush;
+        shown_ = true;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        if (shown_) std::cerr << "\r\033[K" << std::flush;
+        shown_ = false;
+    }
+
+private:
+    std::mutex mutex_;
+    bool shown_ = false;
+};
+
+
+
+}  // namespace
+
+int runScanCommand(std::span<const std::string_view> args) {
+    const std::optional<ScanOptions> opts = parse(args);
+    if (!opts) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    std::error_code ec;
+    std::string path = std::filesystem::absolute(opts->path, ec).string();
+    if (ec) path = opts->path;
+
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        std::cerr << "tidewell-cli: " << repairUtf8(path) << " incelenemiyor: " << std::strerror(errno)
+                  << '\n';
+        return 1;
+    }
+
+    const SkipPaths skips = opts->wholeDisk ? wholeDiskSkipPaths() : SkipPaths{};
+    ProgressLine line;
+    const bool live = ::isatty(STDERR_FILENO) != 0;
+    ProgressSink sink;
+    if (live) sink = [&line](const ScanProgress& p) { line.show(p); };
+
+    std::stop_source stop;
+    NodeRef root;
+    const auto started = std::chrono::steady_clock::now();
+    {
+        InterruptWatch watch(stop);
+        ScanEngine engine;
+        root = engine.scan(path, std::nullopt, skips, sink, stop.get_token());
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    line.clear();
+    if (stop.stop_requested()) {
+        std::cerr << "tidewell-cli: tarama iptal edildi\n";
+        return 130;
+    }
+    if (!root) {
+        std::cerr << "tidewell-cli: " << repairUtf8(path) << " incelenemiyor\n";
+        return 1;
+    }
+
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    const auto counts = countSubtrees(root.get(), opts->depth);
+    if (opts->json) {
+        printJson(std::cout, root.get(), opts->depth, counts, ms);
+        return 0;
+    }
+    const SubtreeCounts total = root->isDirectory() ? counts.at(root.get()) : SubtreeCounts{1, 0};
+    const std::int64_t finalFiles = total.files;
+    const std::int64_t dirs = total.directories;
+    std::cout << repairUtf8(root->path()) << '\n'
+              << "Toplam " << formatBytes(root->size()) << " · " << formatCount(finalFiles + dirs)
+              << " öğe (" << formatCount(finalFiles) << " dosya, " << formatCount(dirs) << " klasör) · "
+              << formatSeconds(std::chrono::duration<double>(elapsed).count()) << '\n';
+    if (opts->depth > 0) {
+        std::cout << '\n';
+        printTree(std::cout, root.get(), opts->depth);
+    }
+    return 0;
+}
+
+}  // namespace tidewell::cli

@@ -1,0 +1,17 @@
+// Small formatting helpers for terminal and JSON output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tidewell::cli {
+
+// 1234567 as "1.234.567" with the user's grouping separator (none in "C").
+std::string formatCount(std::int64_t n);
+// Seconds with two decimals and the user's decimal separator: "1,23 sn".
+std::string formatSeconds(double seconds);
+// A JSON string literal; the text is made valid UTF-8 first.
+std::string jsonString(std::string_view bytes);
+
+}  // namespace tidewell::cli

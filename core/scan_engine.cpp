@@ -1,0 +1,167 @@
+#include "scan_engine.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <unordered_map>
+
+#include "tree_walk.h"
+
+namespace tidewell {
+
+namespace {
+
+std::string normalizedRoot(const std::string& location) {
+    std::string p = location;
+    if (p.empty() || p.front() != '/') {
+        std::error_code ec;
+        p = std::filesystem::absolute(p, ec).string();
+    }
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+std::string_view lastComponent(std::string_view path) {
+    if (path == "/") return path;
+    return path.substr(path.rfind('/') + 1);
+}
+
+void dropTrailingSlash(std::string& p) {
+    if (p.size() > 1 && p.back() == '/') p.pop_back();
+}
+
+// Ancestors sort before their descendants; the sort is stable for equal lengths.
+std::vector<std::string> byLength(const std::vector<std::string>& paths) {
+    std::vector<std::string> out = paths;
+    std::stable_sort(out.begin(), out.end(),
+                     [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
+    return out;
+}
+
+bool isAtOrUnder(std::string_view p, std::string_view dir) {
+    return p == dir || (p.size() > dir.size() && p.starts_with(dir) && p[dir.size()] == '/');
+}
+
+}  // namespace
+
+std::string childPath(std::string_view dir, std::string_view name) {
+    std::string out;
+    out.reserve(dir.size() + 1 + name.size());
+    out += dir;
+    if (dir != "/") out += '/';
+    out += name;
+    return out;
+}
+
+FileNode* findNode(FileNode* root, std::string_view rootPath, std::string_view path) {
+    if (path == rootPath) return root;
+    const std::string prefix = rootPath == "/" ? "/" : std::string(rootPath) + "/";
+    if (!path.starts_with(prefix)) return nullptr;
+    std::string_view rest = path.substr(prefix.size());
+    FileNode* node = root;
+    while (!rest.empty()) {
+        const std::size_t cut = rest.find('/');
+        const std::string_view piece = rest.substr(0, cut);
+        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
+        if (piece.empty()) continue;
+        FileNode* next = nullptr;
+        for (FileNode* c : node->children())
+            if (c->name() == piece) {
+                next = c;
+                break;
+            }
+        if (next == nullptr) return nullptr;
+        node = next;
+    }
+    return node;
+}
+
+NodeRef ScanEngine::scan(const std::string& location, std::optional<std::string> displayName,
+                         const SkipPaths& skipPaths, const ProgressSink& sink,
+                         std::stop_token stop) {
+    std::lock_guard lock(serial_);
+    const std::string rootPath = normalizedRoot(location);
+    const std::string name = displayName ? *displayName : std::string(lastComponent(rootPath));
+
+    struct statx stx {};
+    if (::statx(AT_FDCWD, rootPath.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                STATX_TYPE | STATX_BLOCKS, &stx) != 0)
+        return {};
+    StoreRef store = TreeStore::create();
+    if (!S_ISDIR(stx.stx_mode)) {
+        FileNode* root = store->makeRoot(name, rootPath, false,
+                                         static_cast<std::int64_t>(stx.stx_blocks) * 512);
+        if (stop.stop_requested()) return {};
+        if (sink) sink(ScanProgress{0, 0, rootPath});
+        return NodeRef(root);
+    }
+    TreeWalk walk(*store, skipPaths, sink, stop, observer_);
+    FileNode* root = walk.walkTree(rootPath, name, true);
+    if (walk.cancelled()) return {};
+    walk.sendFinal(rootPath);
+    return NodeRef(root);
+}
+
+NodeRef ScanEngine::refresh(const NodeRef& root, const std::string& rootPath,
+                            const ChangeSet& changes, const SkipPaths& skipPaths,
+                            const ProgressSink& sink, std::stop_token stop) {
+    std::lock_guard lock(serial_);
+    if (!root) return {};
+    TreeWalk walk(root->store(), skipPaths, sink, stop, observer_);
+    std::vector<std::string> rescanned;
+    auto underRescanned = [&](std::string_view p) {
+        return std::any_of(rescanned.begin(), rescanned.end(),
+                           [&](const std::string& r) { return isAtOrUnder(p, r); });
+    };
+
+    for (std::string s : byLength(changes.subtreeDirs)) {
+        if (walk.cancelled()) return {};
+        dropTrailingSlash(s);
+        if (underRescanned(s)) continue;
+        if (s == rootPath || !s.starts_with(rootPath)) return {};
+        FileNode* old = findNode(root.get(), rootPath, s);
+        if (old == nullptr || old->parent() == nullptr) continue;
+        FileNode* fresh = walk.walkTree(s, old->name(), false);
+        // A cancelled walk is partial: it must not enter the tree.
+        if (walk.cancelled()) return {};
+        old->parent()->replaceChild(old, fresh);
+        rescanned.push_back(std::move(s));
+    }
+
+    for (std::string d : byLength(changes.changedDirs)) {
+        if (walk.cancelled()) return {};
+        dropTrailingSlash(d);
+        if (!(rootPath == "/" || isAtOrUnder(d, rootPath))) continue;
+        if (underRescanned(d) || skipPaths.contains(d)) continue;
+        FileNode* dir = findNode(root.get(), rootPath, d);
+        if (dir == nullptr || !dir->isDirectory()) continue;
+
+        // Shallow re-read: subdirectories still listed keep their nodes.
+        std::unordered_map<std::string_view, FileNode*> existing;
+        for (FileNode* c : dir->children())
+            if (c->isDirectory()) existing.emplace(c->name(), c);
+        std::vector<TreeWalk::Listed> listing = walk.listDirectory(d);
+        std::vector<FileNode*> children;
+        children.reserve(listing.size());
+        for (TreeWalk::Listed& e : listing) {
+            if (e.file != nullptr) {
+                children.push_back(e.file);
+                continue;
+            }
+            const std::string_view name = lastComponent(e.subdirPath);
+            auto it = existing.find(name);
+            if (it != existing.end()) children.push_back(it->second);
+            else children.push_back(walk.walkTree(e.subdirPath, name, false));
+        }
+        if (walk.cancelled()) return {};
+        dir->setChildren(children);
+    }
+
+    if (walk.cancelled()) return {};
+    walk.sendFinal(rootPath);
+    return root;
+}
+
+}  // namespace tidewell

@@ -1,0 +1,58 @@
+// Walks a directory tree into a FileNode tree, streaming progress, and
+// refreshes an existing tree from a change set.
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "change_set.h"
+#include "file_node.h"
+#include "scan_progress.h"
+
+namespace tidewell {
+
+using SkipPaths = std::unordered_set<std::string>;
+
+// Told about each directory just before it is read, on the walker's thread.
+// The change journal adds its watch here, so nothing is missed between the
+// watch and the listing.
+class ScanObserver {
+public:
+    virtual ~ScanObserver() = default;
+    virtual void willReadDirectory(const std::string& path) = 0;
+    // How many child walkers run right after one more started (tests watch the limit).
+    virtual void childWalkerStarted(int running) { (void)running; }
+};
+
+class ScanEngine {
+public:
+    // Not owned; must outlive every call. Null (the default) costs nothing.
+    void setObserver(ScanObserver* observer) { observer_ = observer; }
+
+    // A null NodeRef when the location cannot be examined or the scan was
+    // cancelled (and then no final progress record is sent).
+    NodeRef scan(const std::string& location, std::optional<std::string> displayName,
+                 const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop);
+
+    // Edits the tree under `root` in place and returns it, or a null NodeRef
+    // when the change cannot be applied incrementally or was cancelled; the
+    // caller must then not use the tree's contents as current.
+    NodeRef refresh(const NodeRef& root, const std::string& rootPath, const ChangeSet& changes,
+                    const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop);
+
+private:
+    std::mutex serial_;  // operations run one at a time
+    ScanObserver* observer_ = nullptr;
+};
+
+// The node at `path` under a root whose path is `rootPath`, or null.
+FileNode* findNode(FileNode* root, std::string_view rootPath, std::string_view path);
+
+// The absolute path of an entry named `name` in directory `dir`.
+std::string childPath(std::string_view dir, std::string_view name);
+
+}  // namespace tidewell

@@ -1,0 +1,185 @@
+#include "tree_walk.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace tidewell {
+
+// A directory whose entries are read but whose subdirectories may still be
+// walking. The last of them to finish (or the directory itself) assembles the
+// node, then reports to the parent: no thread waits for another.
+struct TreeWalk::Pending {
+    std::shared_ptr<Pending> parent;
+    std::uint32_t index = 0;  // place among the parent's subdirectories
+    std::string path;
+    DirectoryIdentity id;
+    std::vector<FileNode*> files;
+    std::vector<FileNode*> subdirs;     // by enumeration order, null until finished
+    std::vector<std::uint8_t> deferred; // walked inline rather than by the pool
+    std::atomic<std::size_t> pending{0};
+};
+
+TreeWalk::TreeWalk(TreeStore& store, const SkipPaths& skipPaths, const ProgressSink& sink,
+                   std::stop_token stop, ScanObserver* observer)
+    : store_(store),
+      ctx_{skipPaths, {}, {}, {}, walkerSlotLimit(), sink},
+      stop_(std::move(stop)),
+      observer_(observer) {
+    const auto workers = static_cast<std::size_t>(ctx_.maxSlots) + 1;
+    for (std::size_t i = 0; i < workers; ++i) {
+        arenas_.push_back(std::make_unique<NodeArena>(store_));
+        buffers_.push_back(std::make_unique<ReadBuffer>());
+    }
+    pool_ = std::make_unique<WalkPool>(ctx_.maxSlots);
+}
+
+TreeWalk::~TreeWalk() = default;
+
+FileNode* TreeWalk::walkTree(const std::string& path, std::string_view name, bool asRoot) {
+    topName_ = std::string(name);
+    topAsRoot_ = asRoot;
+    CompletionLatch latch;
+    latch_ = &latch;
+    result_ = nullptr;
+    walk(pool_->threadCount(), path, nullptr, 0);
+    latch.wait();
+    latch_ = nullptr;
+    return result_;
+}
+
+std::vector<TreeWalk::Listed> TreeWalk::listDirectory(const std::string& path) {
+    std::vector<Listed> out;
+    if (cancelled()) return out;
+    enumerate(
+        pool_->threadCount(), path, nullptr, [&](FileNode* f) { out.push_back({f, {}}); },
+        [&](std::string p) { out.push_back({nullptr, std::move(p)}); });
+    return out;
+}
+
+template <typename OnFile, typename OnSubdir>
+void TreeWalk::enumerate(std::size_t worker, const std::string& path, Pending* self,
+                         OnFile&& onFile, OnSubdir&& onSubdir) {
+    if (observer_ != nullptr) observer_->willReadDirectory(path);
+    DirectoryReader reader(path, buffers_[worker]->bytes());
+    if (!reader.isOpen()) return;
+    if (self != nullptr) {
+        // A directory met again on its own way down (a bind mount looping
+        // back) reads as empty.
+        self->id = reader.identity();
+        for (const Pending* a = self->parent.get(); a != nullptr; a = a->parent.get())
+            if (a->id == self->id) return;
+    }
+    NodeArena& arena = *arenas_[worker];
+    const bool checkSkips = !ctx_.skipPaths.empty();
+    for (;;) {
+        std::int64_t batchFiles = 0, batchBytes = 0;
+        const bool more = reader.nextBatch([&](const DirEntry& e) {
+            if (e.kind == EntryKind::directory) {
+                std::string sub = childPath(path, e.name);
+                if (checkSkips && ctx_.skipPaths.contains(sub)) return;
+                onSubdir(std::move(sub));
+                return;
+            }
+            const std::int64_t size = e.kind == EntryKind::symlink ? 0 : e.allocatedBytes;
+            onFile(store_.makeFile(e.name, size, &arena));
+            ++batchFiles;
+            batchBytes += size;
+        });
+        if (!more) break;
+        report(batchFiles, batchBytes, path);
+        if (cancelled()) break;
+    }
+}
+
+void TreeWalk::walk(std::size_t worker, std::string path, std::shared_ptr<Pending> parent,
+                    std::uint32_t index) {
+    auto pd = std::make_shared<Pending>();
+    pd->parent = std::move(parent);
+    pd->index = index;
+    pd->path = std::move(path);
+    std::vector<std::string> subdirs;
+    if (!cancelled()) {
+        enumerate(
+            worker, pd->path, pd.get(), [&](FileNode* f) { pd->files.push_back(f); },
+            [&](std::string p) { subdirs.push_back(std::move(p)); });
+    }
+    // The directory is closed by now; its subdirectories come next.
+    const std::size_t n = subdirs.size();
+    pd->subdirs.assign(n, nullptr);
+    pd->deferred.assign(n, 0);
+    pd->pending.store(n + 1, std::memory_order_relaxed);
+    std::vector<std::uint32_t> inline_;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if (!cancelled() && pool_->tryTakeSlot()) {
+            if (observer_ != nullptr) observer_->childWalkerStarted(pool_->runningWalkers());
+            pool_->submit([this, sub = std::move(subdirs[i]), pd, i](std::size_t w) mutable {
+                walk(w, std::move(sub), std::move(pd), i);
+            });
+        } else {
+            pd->deferred[i] = 1;
+            inline_.push_back(i);
+        }
+    }
+    for (std::uint32_t i : inline_) {
+        if (cancelled()) arrive(worker, pd);
+        else walk(worker, std::move(subdirs[i]), pd, i);
+    }
+    arrive(worker, std::move(pd));
+}
+
+void TreeWalk::arrive(std::size_t worker, std::shared_ptr<Pending> pd) {
+    while (pd->pending.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        FileNode* node = finish(worker, *pd);
+        std::shared_ptr<Pending> parent = pd->parent;
+        if (!parent) {
+            result_ = node;
+            latch_->open();
+            return;
+        }
+        parent->subdirs[pd->index] = node;
+        pd = std::move(parent);
+    }
+}
+
+FileNode* TreeWalk::finish(std::size_t worker, Pending& pd) {
+    // Files in listing order, then the subdirectories walked inline, then
+    // those the pool walked; the stable sort keeps that order among ties.
+    std::vector<FileNode*> children = std::move(pd.files);
+    for (int pass = 1; pass >= 0; --pass)
+        for (std::size_t i = 0; i < pd.subdirs.size(); ++i)
+            if (pd.deferred[i] == pass && pd.subdirs[i] != nullptr) children.push_back(pd.subdirs[i]);
+    std::stable_sort(children.begin(), children.end(),
+                     [](const FileNode* a, const FileNode* b) { return a->size() > b->size(); });
+    std::int64_t total = 0;
+    for (const FileNode* c : children) total += c->size();
+    pd.subdirs = {};
+    if (!pd.parent) {
+        if (topAsRoot_) return store_.makeRoot(topName_, pd.path, true, total, children);
+        return store_.makeDirectory(topName_, total, children, arenas_[worker].get());
+    }
+    const std::string_view name = std::string_view(pd.path).substr(pd.path.rfind('/') + 1);
+    return store_.makeDirectory(name, total, children, arenas_[worker].get());
+}
+
+void TreeWalk::report(std::int64_t files, std::int64_t bytes, const std::string& path) {
+    const std::int64_t totalFiles = ctx_.files.fetch_add(files, std::memory_order_relaxed) + files;
+    const std::int64_t totalBytes = ctx_.bytes.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+    if (!ctx_.continuation) return;
+    const auto now = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+    std::uint64_t last = ctx_.lastReportNs.load(std::memory_order_relaxed);
+    constexpr std::uint64_t kIntervalNs = 80'000'000;
+    // Only the walker whose compare-and-swap wins sends; no lock is taken.
+    if (now > last && now - last > kIntervalNs &&
+        ctx_.lastReportNs.compare_exchange_strong(last, now, std::memory_order_relaxed))
+        ctx_.continuation(ScanProgress{totalFiles, totalBytes, path});
+}
+
+void TreeWalk::sendFinal(const std::string& rootPath) {
+    if (ctx_.continuation)
+        ctx_.continuation(ScanProgress{ctx_.files.load(), ctx_.bytes.load(), rootPath});
+}
+
+}  // namespace tidewell

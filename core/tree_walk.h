@@ -1,0 +1,77 @@
+// One run of the scan engine: the shared counters, the pool and the walk that
+// builds a subtree bottom-up. Internal to the engine.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "directory_reader.h"
+#include "file_node.h"
+#include "scan_engine.h"
+#include "walk_pool.h"
+
+namespace tidewell {
+
+// State shared by every walker of one scan or refresh.
+struct ScanContext {
+    const SkipPaths& skipPaths;
+    std::atomic<std::int64_t> files{0};
+    std::atomic<std::int64_t> bytes{0};
+    std::atomic<std::uint64_t> lastReportNs{0};
+    const int maxSlots;
+    const ProgressSink& continuation;
+};
+
+class TreeWalk {
+public:
+    TreeWalk(TreeStore& store, const SkipPaths& skipPaths, const ProgressSink& sink,
+             std::stop_token stop, ScanObserver* observer);
+    ~TreeWalk();
+
+    // Walks `path` in full and returns its finished node (a root carrying
+    // `path` when asRoot). When cancelled the node holds what was read.
+    FileNode* walkTree(const std::string& path, std::string_view name, bool asRoot);
+
+    // One listing entry of a shallow read: a new file node, or a subdirectory.
+    struct Listed {
+        FileNode* file = nullptr;
+        std::string subdirPath;  // set when file is null
+    };
+    // Reads one directory's entries (no descent), counting and reporting as a walk does.
+    std::vector<Listed> listDirectory(const std::string& path);
+
+    bool cancelled() const { return stop_.stop_requested(); }
+    void sendFinal(const std::string& rootPath);
+    NodeArena& ownerArena() { return *arenas_.back(); }
+
+private:
+    struct Pending;
+
+    void walk(std::size_t worker, std::string path, std::shared_ptr<Pending> parent,
+              std::uint32_t index);
+    void arrive(std::size_t worker, std::shared_ptr<Pending> pd);
+    FileNode* finish(std::size_t worker, Pending& pd);
+    void report(std::int64_t files, std::int64_t bytes, const std::string& path);
+    template <typename OnFile, typename OnSubdir>
+    void enumerate(std::size_t worker, const std::string& path, Pending* self, OnFile&& onFile,
+                   OnSubdir&& onSubdir);
+
+    TreeStore& store_;
+    ScanContext ctx_;
+    std::stop_token stop_;
+    ScanObserver* observer_;
+    std::vector<std::unique_ptr<NodeArena>> arenas_;    // one per worker, the owner's last
+    std::vector<std::unique_ptr<ReadBuffer>> buffers_;  // likewise
+    std::string topName_;
+    bool topAsRoot_ = false;
+    FileNode* result_ = nullptr;
+    CompletionLatch* latch_ = nullptr;
+    std::unique_ptr<WalkPool> pool_;  // last: joined before anything above goes
+};
+
+}  // namespace tidewell

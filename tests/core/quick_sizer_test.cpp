@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "quick_sizer.h"
+#include "scan_engine.h"
+#include "temp_tree.h"
+
+namespace tidewell {
+namespace {
+
+using test::allocatedBytes;
+using test::TempDir;
+
+TEST(QuickSizer, MeasuresLikeTheScannerButIgnoresLinks) {
+    TempDir t;
+    EXPECT_FALSE(QuickSizer::measure(t / "missing"));
+    const std::string f = t.write("file", 12345);
+    EXPECT_EQ(QuickSizer::measure(f), (QuickSizer::Totals{allocatedBytes(f), 1}));
+
+    t.mkdir("empty");
+    EXPECT_EQ(QuickSizer::measure(t / "empty"), (QuickSizer::Totals{0, 0}));
+
+    t.mkdir("tree");
+    t.mkdir("tree/sub");
+    const std::string a = t.write("tree/a", 5000);
+    const std::string b = t.write("tree/sub/b", 70000);
+    t.hardlink("tree/a", "tree/sub/a-again");
+    t.symlink(t / "tree/sub", "tree/link-dir");
+    t.symlink(t / "tree/a", "tree/link-file");
+    for (int i = 0; i < 30; ++i) {
+        t.mkdir("tree/sub/d" + std::to_string(i));
+        t.write("tree/sub/d" + std::to_string(i) + "/x", 100);
+    }
+    const auto totals = QuickSizer::measure(t / "tree");
+    ASSERT_TRUE(totals);
+    EXPECT_EQ(totals->files, 3 + 30);
+    EXPECT_EQ(totals->bytes,
+              2 * allocatedBytes(a) + allocatedBytes(b) + 30 * allocatedBytes(t / "tree/sub/d0/x"));
+
+    // The scanner lists the two links as empty files on top of the same bytes.
+    ScanEngine engine;
+    NodeRef root = engine.scan(t / "tree", std::nullopt, {}, {}, {});
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->size(), totals->bytes);
+}
+
+TEST(QuickSizer, CancelledMeasurementGivesNothing) {
+    TempDir t;
+    t.mkdir("d");
+    t.write("d/x", 10);
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(QuickSizer::measure(t / "d", stop.get_token()));
+    EXPECT_FALSE(QuickSizer::measure(t / "d/x", stop.get_token()));
+}
+
+}  // namespace
+}  // namespace tidewell

@@ -1,0 +1,33 @@
+// Real directories in a temporary folder for the tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tidewell::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(std::string_view rel) const { return path_ + "/" + std::string(rel); }
+
+    // Each returns the absolute path it made; parents must exist.
+    std::string mkdir(std::string_view rel) const;
+    std::string write(std::string_view rel, std::size_t bytes) const;
+    std::string symlink(std::string_view target, std::string_view rel) const;
+    std::string hardlink(std::string_view existingRel, std::string_view rel) const;
+
+private:
+    std::string path_;
+};
+
+// Allocated bytes of a path as the system reports them (st_blocks * 512).
+std::int64_t allocatedBytes(const std::string& path);
+
+}  // namespace tidewell::test
