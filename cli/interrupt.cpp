@@ -1,13 +1,15 @@
 #include "interrupt.h"
 
-#include <csignal>
 #include <chrono>
+#include <csignal>
 
 namespace tidewell::cli {
 
 namespace {
 volatile std::sig_atomic_t gInterrupted = 0;
-extern "C" void onInterrupt(int) { gInterrupted = 1; }
+extern "C" void onInterrupt(int) {
+    gInterrupted = 1;
+}
 }  // namespace
 
 InterruptWatch::InterruptWatch(std::stop_source& source) {
@@ -34,6 +36,8 @@ InterruptWatch::~InterruptWatch() {
     std::signal(SIGTERM, SIG_DFL);
 }
 
-bool InterruptWatch::interrupted() const { return gInterrupted != 0; }
+bool InterruptWatch::interrupted() const {
+    return gInterrupted != 0;
+}
 
 }  // namespace tidewell::cli

@@ -7,14 +7,14 @@
 namespace tidewell::cli {
 
 class InterruptWatch {
-public:
+  public:
     explicit InterruptWatch(std::stop_source& source);
     ~InterruptWatch();
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
     bool interrupted() const;
 
-private:
+  private:
     // The handler may only set a flag; this thread passes it on.
     std::jthread watcher_;
 };

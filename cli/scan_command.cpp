@@ -43,8 +43,10 @@ std::optional<ScanOptions> parse(std::span<const std::string_view> args) {
     bool havePath = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view a = args[i];
-        if (a == "--json") o.json = true;
-        else if (a == "--whole-disk") o.wholeDisk = true;
+        if (a == "--json")
+            o.json = true;
+        else if (a == "--whole-disk")
+            o.wholeDisk = true;
         else if (a == "--depth") {
             if (++i == args.size()) return std::nullopt;
             const std::string_view v = args[i];
@@ -63,7 +65,7 @@ std::optional<ScanOptions> parse(std::span<const std::string_view> args) {
 
 // One line on standard error, rewritten in place while the scan runs.
 class ProgressLine {
-public:
+  public:
     void show(const ScanProgress& p) {
         std::lock_guard lock(mutex_);
         std::string path = repairUtf8(p.currentPath);
@@ -79,12 +81,10 @@ public:
         shown_ = false;
     }
 
-private:
+  private:
     std::mutex mutex_;
     bool shown_ = false;
 };
-
-
 
 }  // namespace
 
@@ -100,8 +100,8 @@ int runScanCommand(std::span<const std::string_view> args) {
 
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
-        std::cerr << "tidewell-cli: " << repairUtf8(path) << " incelenemiyor: " << std::strerror(errno)
-                  << '\n';
+        std::cerr << "tidewell-cli: " << repairUtf8(path)
+                  << " incelenemiyor: " << std::strerror(errno) << '\n';
         return 1;
     }
 
@@ -141,8 +141,9 @@ int runScanCommand(std::span<const std::string_view> args) {
     const std::int64_t dirs = total.directories;
     std::cout << repairUtf8(root->path()) << '\n'
               << "Toplam " << formatBytes(root->size()) << " · " << formatCount(finalFiles + dirs)
-              << " öğe (" << formatCount(finalFiles) << " dosya, " << formatCount(dirs) << " klasör) · "
-              << formatSeconds(std::chrono::duration<double>(elapsed).count()) << '\n';
+              << " öğe (" << formatCount(finalFiles) << " dosya, " << formatCount(dirs)
+              << " klasör) · " << formatSeconds(std::chrono::duration<double>(elapsed).count())
+              << '\n';
     if (opts->depth > 0) {
         std::cout << '\n';
         printTree(std::cout, root.get(), opts->depth);

@@ -44,8 +44,10 @@ std::string formatSeconds(double seconds) {
         std::to_chars(buf.data(), buf.data() + buf.size(), seconds, std::chars_format::fixed, 2);
     std::string out;
     for (const char* p = buf.data(); ec == std::errc() && p != end; ++p) {
-        if (*p == '.') out += localeDecimalSeparator();
-        else out += *p;
+        if (*p == '.')
+            out += localeDecimalSeparator();
+        else
+            out += *p;
     }
     return out + " sn";
 }
@@ -55,11 +57,21 @@ std::string jsonString(std::string_view bytes) {
     std::string out = "\"";
     for (const char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     std::array<char, 8> esc{};

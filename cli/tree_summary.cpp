@@ -32,8 +32,10 @@ std::unordered_map<const FileNode*, SubtreeCounts> countSubtrees(const FileNode*
             const FileNode* node = f.node;
             const int level = f.level;
             for (const FileNode* c : node->children()) {
-                if (c->isDirectory()) stack.push_back({c, level + 1, false});
-                else ++open.back().files;
+                if (c->isDirectory())
+                    stack.push_back({c, level + 1, false});
+                else
+                    ++open.back().files;
             }
             continue;
         }
@@ -54,7 +56,8 @@ namespace {
 
 std::string share(std::int64_t part, std::int64_t whole) {
     std::array<char, 16> buf{};
-    const double pct = whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
+    const double pct =
+        whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
     std::snprintf(buf.data(), buf.size(), "%5.1f %%", pct);
     std::string s = buf.data();
     for (char& c : s)
@@ -75,7 +78,8 @@ void printTree(std::ostream& out, const FileNode* root, int depth) {
         stack.pop_back();
         const FileNode* parent = node->parent();
         out << padLeft(formatBytes(node->size()), 10) << "  "
-            << (level == 0 || parent == nullptr ? std::string(7, ' ') : share(node->size(), parent->size()))
+            << (level == 0 || parent == nullptr ? std::string(7, ' ')
+                                                : share(node->size(), parent->size()))
             << "  " << std::string(static_cast<std::size_t>(level) * 2, ' ')
             << repairUtf8(level == 0 ? std::string(node->path()) : std::string(node->name()))
             << (node->isDirectory() && level > 0 ? "/" : "") << '\n';

@@ -26,12 +26,12 @@ struct DirEntry {
 
 // One batch buffer; a walker owns one and reuses it for each directory it has open.
 class ReadBuffer {
-public:
+  public:
     static constexpr std::size_t kBytes = 256 * 1024;
     ReadBuffer() : data_(std::make_unique_for_overwrite<std::byte[]>(kBytes)) {}
     std::span<std::byte> bytes() const { return {data_.get(), kBytes}; }
 
-private:
+  private:
     std::unique_ptr<std::byte[]> data_;
 };
 
@@ -42,7 +42,7 @@ struct DirectoryIdentity {
 };
 
 class DirectoryReader {
-public:
+  public:
     // Opens by absolute path without following a final symbolic link. A
     // directory that cannot be opened reads as empty.
     DirectoryReader(const std::string& path, std::span<std::byte> buffer);
@@ -60,7 +60,7 @@ public:
     template <typename Fn>
     bool nextBatch(Fn&& fn);
 
-private:
+  private:
     std::int64_t statEntry(const char* name, EntryKind& kind) const;
 
     int fd_ = -1;
@@ -76,13 +76,20 @@ bool DirectoryReader::nextBatch(Fn&& fn) {
         const auto* d = reinterpret_cast<const struct dirent64*>(buffer_.data() + off);
         off += d->d_reclen;
         const char* name = d->d_name;
-        if (name[0] == '\0' || (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))))
+        if (name[0] == '\0' ||
+            (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))))
             continue;
         DirEntry e{std::string_view(name), EntryKind::other, 0};
         switch (d->d_type) {
-            case DT_DIR: e.kind = EntryKind::directory; break;
-            case DT_LNK: e.kind = EntryKind::symlink; break;
-            default: e.allocatedBytes = statEntry(name, e.kind); break;
+            case DT_DIR:
+                e.kind = EntryKind::directory;
+                break;
+            case DT_LNK:
+                e.kind = EntryKind::symlink;
+                break;
+            default:
+                e.allocatedBytes = statEntry(name, e.kind);
+                break;
         }
         fn(e);
     }

@@ -13,7 +13,8 @@ std::size_t validSequenceLength(std::string_view s) {
     if (b0 < 0x80) return 1;
     std::size_t len = 0;
     std::uint8_t lo = 0x80, hi = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) len = 2;
+    if (b0 >= 0xC2 && b0 <= 0xDF)
+        len = 2;
     else if (b0 >= 0xE0 && b0 <= 0xEF) {
         len = 3;
         if (b0 == 0xE0) lo = 0xA0;

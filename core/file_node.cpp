@@ -11,7 +11,9 @@ namespace tidewell {
 
 namespace {
 
-constexpr std::size_t align4(std::size_t n) { return (n + 3) & ~std::size_t{3}; }
+constexpr std::size_t align4(std::size_t n) {
+    return (n + 3) & ~std::size_t{3};
+}
 
 // Reserves an address range aligned to its own size by mapping twice as much
 // and giving back the ends. MAP_NORESERVE: only touched pages cost memory.
@@ -32,7 +34,9 @@ void* reserveAlignedRegion(std::size_t bytes) {
 
 // ---- TreeStore -------------------------------------------------------------
 
-TreeStore::TreeStore() { next_.store(align4(sizeof(TreeStore)), std::memory_order_relaxed); }
+TreeStore::TreeStore() {
+    next_.store(align4(sizeof(TreeStore)), std::memory_order_relaxed);
+}
 
 StoreRef TreeStore::create() {
     void* region = reserveAlignedRegion(kRegionBytes);
@@ -71,13 +75,16 @@ FileNode* TreeStore::makeNode(std::string_view name, bool isDirectory, bool isRo
         throw std::invalid_argument("file name longer than 255 bytes");
     const std::size_t nameLen = isRoot ? 0 : name.size();
     std::size_t bytes = FileNode::kHeaderBytes + nameLen;
-    if (isDirectory) bytes = FileNode::dirInfoOffset(nameLen) + sizeof(FileNode::DirInfo) +
-                             children.size() * sizeof(std::int32_t);
+    if (isDirectory)
+        bytes = FileNode::dirInfoOffset(nameLen) + sizeof(FileNode::DirInfo) +
+                children.size() * sizeof(std::int32_t);
     void* mem = arena != nullptr ? arena->allocate(bytes) : allocate(bytes);
     FileNode* node = ::new (mem) FileNode();
-    node->meta_ = static_cast<std::uint16_t>(
-        nameLen | (isDirectory ? FileNode::kDirectory : 0) << 8 | (isRoot ? FileNode::kRoot : 0) << 8);
-    if (nameLen != 0) std::memcpy(reinterpret_cast<char*>(node) + FileNode::kHeaderBytes, name.data(), nameLen);
+    node->meta_ =
+        static_cast<std::uint16_t>(nameLen | (isDirectory ? FileNode::kDirectory : 0) << 8 |
+                                   (isRoot ? FileNode::kRoot : 0) << 8);
+    if (nameLen != 0)
+        std::memcpy(reinterpret_cast<char*>(node) + FileNode::kHeaderBytes, name.data(), nameLen);
     node->setSize(size);
     if (isDirectory) {
         FileNode::DirInfo* info = node->dirInfo();
@@ -113,7 +120,8 @@ const TreeStore::RootInfo* TreeStore::rootInfo(const FileNode* node) const {
 }
 
 std::int32_t* TreeStore::allocateSlots(std::size_t count) {
-    return static_cast<std::int32_t*>(allocate(std::max<std::size_t>(count, 1) * sizeof(std::int32_t)));
+    return static_cast<std::int32_t*>(
+        allocate(std::max<std::size_t>(count, 1) * sizeof(std::int32_t)));
 }
 
 // ---- NodeRef ---------------------------------------------------------------
@@ -128,7 +136,9 @@ NodeRef::~NodeRef() {
 
 // ---- FileNode --------------------------------------------------------------
 
-TreeStore& FileNode::store() const { return TreeStore::of(this); }
+TreeStore& FileNode::store() const {
+    return TreeStore::of(this);
+}
 
 std::string_view FileNode::name() const {
     if (isRoot()) {
@@ -180,7 +190,8 @@ void FileNode::sortChildrenBySize() {
     if (n < 2) return;
     std::int32_t* s = slots();
     auto sizeAt = [s](std::int32_t v) { return slotTarget(s, v)->size(); };
-    std::stable_sort(s, s + n, [&](std::int32_t a, std::int32_t b) { return sizeAt(a) > sizeAt(b); });
+    std::stable_sort(s, s + n,
+                     [&](std::int32_t a, std::int32_t b) { return sizeAt(a) > sizeAt(b); });
 }
 
 // Moves one child whose size changed to where a stable sort would put it,
@@ -209,8 +220,10 @@ void FileNode::adjustSize(std::int64_t delta) {
     for (FileNode* p = parent(); p != nullptr; changed = p, p = p->parent()) {
         p->setSize(p->size() + delta);
         const std::size_t i = p->indexOf(changed);
-        if (i < p->childCount()) p->repositionChild(i);
-        else p->sortChildrenBySize();
+        if (i < p->childCount())
+            p->repositionChild(i);
+        else
+            p->sortChildrenBySize();
     }
 }
 
@@ -223,8 +236,7 @@ void FileNode::setChildren(std::span<FileNode* const> nodes) {
     for (FileNode* old : children()) old->setParent(nullptr);
     std::int64_t sum = 0;
     for (FileNode* c : sorted) {
-        if (&TreeStore::of(c) != &store())
-            throw std::invalid_argument("child from another tree");
+        if (&TreeStore::of(c) != &store()) throw std::invalid_argument("child from another tree");
         c->setParent(this);
         sum += c->size();
     }

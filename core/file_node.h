@@ -27,7 +27,7 @@ class NodeArena;
 class StoreRef;
 
 class FileNode {
-public:
+  public:
     FileNode(const FileNode&) = delete;
     FileNode& operator=(const FileNode&) = delete;
 
@@ -62,7 +62,7 @@ public:
     // Longest name a non-root node can carry (Linux NAME_MAX).
     static constexpr std::size_t kMaxName = 255;
 
-private:
+  private:
     friend class TreeStore;
     FileNode() = default;
 
@@ -100,7 +100,8 @@ private:
     // reordering children is a plain move of 32-bit values.
     std::int32_t* slots() const {
         DirInfo* info = dirInfo();
-        return reinterpret_cast<std::int32_t*>(offsetBy(reinterpret_cast<char*>(info), info->slotsDelta));
+        return reinterpret_cast<std::int32_t*>(
+            offsetBy(reinterpret_cast<char*>(info), info->slotsDelta));
     }
     static FileNode* slotTarget(const std::int32_t* base, std::int32_t units) {
         return reinterpret_cast<FileNode*>(
@@ -124,9 +125,9 @@ private:
 };
 
 class FileNode::ChildRange {
-public:
+  public:
     class iterator {
-    public:
+      public:
         using value_type = FileNode*;
         using difference_type = std::ptrdiff_t;
         iterator() = default;
@@ -143,7 +144,7 @@ public:
         }
         bool operator==(const iterator& o) const { return i_ == o.i_; }
 
-    private:
+      private:
         const FileNode* owner_ = nullptr;
         std::size_t i_ = 0;
     };
@@ -154,16 +155,18 @@ public:
     bool empty() const { return size() == 0; }
     FileNode* operator[](std::size_t i) const { return owner_->child(i); }
 
-private:
+  private:
     const FileNode* owner_;
 };
 
-inline FileNode::ChildRange FileNode::children() const { return ChildRange(this); }
+inline FileNode::ChildRange FileNode::children() const {
+    return ChildRange(this);
+}
 
 // Shared ownership of a tree's storage, through any node in it. This is what
 // the model, the basket and analysis results hold.
 class NodeRef {
-public:
+  public:
     NodeRef() = default;
     explicit NodeRef(FileNode* node);
     NodeRef(const NodeRef& other) : NodeRef(other.node_) {}
@@ -180,7 +183,7 @@ public:
     explicit operator bool() const { return node_ != nullptr; }
     friend bool operator==(const NodeRef& a, const NodeRef& b) { return a.node_ == b.node_; }
 
-private:
+  private:
     FileNode* node_ = nullptr;
 };
 
@@ -188,7 +191,7 @@ private:
 // Regions are aligned to their size, so any node finds its store by masking
 // its own address. Memory is touched only as nodes are made.
 class TreeStore {
-public:
+  public:
     static constexpr std::size_t kRegionBytes = std::size_t{1} << 33;  // 8 GiB of addresses
 
     // A fresh, empty store; NodeRefs to its nodes keep it alive after that.
@@ -216,7 +219,7 @@ public:
 
     void* allocate(std::size_t bytes);  // 4-byte aligned, thread-safe
 
-private:
+  private:
     friend class FileNode;
     friend class NodeArena;
     TreeStore();
@@ -237,7 +240,7 @@ private:
 };
 
 class StoreRef {
-public:
+  public:
     StoreRef() = default;
     explicit StoreRef(TreeStore& s) : store_(&s) { s.retain(); }
     StoreRef(const StoreRef& o) : store_(o.store_) {
@@ -255,20 +258,20 @@ public:
     TreeStore* operator->() const { return store_; }
     TreeStore& operator*() const { return *store_; }
 
-private:
+  private:
     TreeStore* store_ = nullptr;
 };
 
 // Bump allocation from chunks of one store, for a single thread.
 class NodeArena {
-public:
+  public:
     explicit NodeArena(TreeStore& store) : store_(&store) {}
     NodeArena(const NodeArena&) = delete;
     NodeArena& operator=(const NodeArena&) = delete;
     TreeStore& store() const { return *store_; }
     void* allocate(std::size_t bytes);
 
-private:
+  private:
     static constexpr std::size_t kChunkBytes = 64 * 1024;
     TreeStore* store_;
     char* cur_ = nullptr;

@@ -22,9 +22,10 @@ struct Ancestor {
 };
 
 class Measurement {
-public:
+  public:
     explicit Measurement(std::stop_token stop)
-        : stop_(std::move(stop)), buffers_(static_cast<std::size_t>(walkerSlotLimit()) + 1),
+        : stop_(std::move(stop)),
+          buffers_(static_cast<std::size_t>(walkerSlotLimit()) + 1),
           pool_(walkerSlotLimit()) {}
 
     Totals run(const std::string& path) {
@@ -35,7 +36,7 @@ public:
         return {bytes_.load(), files_.load()};
     }
 
-private:
+  private:
     void finishJob() {
         if (outstanding_.fetch_sub(1, std::memory_order_acq_rel) == 1) done_.open();
     }
@@ -55,8 +56,11 @@ private:
             std::int64_t bytes = 0, files = 0;
             while (reader.nextBatch([&](const DirEntry& e) {
                 switch (e.kind) {
-                    case EntryKind::directory: subdirs.push_back(childPath(path, e.name)); break;
-                    case EntryKind::symlink: break;
+                    case EntryKind::directory:
+                        subdirs.push_back(childPath(path, e.name));
+                        break;
+                    case EntryKind::symlink:
+                        break;
                     case EntryKind::other:
                         ++files;
                         bytes += e.allocatedBytes;

@@ -35,8 +35,9 @@ void dropTrailingSlash(std::string& p) {
 // Ancestors sort before their descendants; the sort is stable for equal lengths.
 std::vector<std::string> byLength(const std::vector<std::string>& paths) {
     std::vector<std::string> out = paths;
-    std::stable_sort(out.begin(), out.end(),
-                     [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
+    std::stable_sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+        return a.size() < b.size();
+    });
     return out;
 }
 
@@ -91,8 +92,8 @@ NodeRef ScanEngine::scan(const std::string& location, std::optional<std::string>
         return {};
     StoreRef store = TreeStore::create();
     if (!S_ISDIR(stx.stx_mode)) {
-        FileNode* root = store->makeRoot(name, rootPath, false,
-                                         static_cast<std::int64_t>(stx.stx_blocks) * 512);
+        FileNode* root =
+            store->makeRoot(name, rootPath, false, static_cast<std::int64_t>(stx.stx_blocks) * 512);
         if (stop.stop_requested()) return {};
         if (sink) sink(ScanProgress{0, 0, rootPath});
         return NodeRef(root);
@@ -152,8 +153,10 @@ NodeRef ScanEngine::refresh(const NodeRef& root, const std::string& rootPath,
             }
             const std::string_view name = lastComponent(e.subdirPath);
             auto it = existing.find(name);
-            if (it != existing.end()) children.push_back(it->second);
-            else children.push_back(walk.walkTree(e.subdirPath, name, false));
+            if (it != existing.end())
+                children.push_back(it->second);
+            else
+                children.push_back(walk.walkTree(e.subdirPath, name, false));
         }
         if (walk.cancelled()) return {};
         dir->setChildren(children);

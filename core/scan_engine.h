@@ -21,7 +21,7 @@ using SkipPaths = std::unordered_set<std::string>;
 // The change journal adds its watch here, so nothing is missed between the
 // watch and the listing.
 class ScanObserver {
-public:
+  public:
     virtual ~ScanObserver() = default;
     virtual void willReadDirectory(const std::string& path) = 0;
     // How many child walkers run right after one more started (tests watch the limit).
@@ -29,7 +29,7 @@ public:
 };
 
 class ScanEngine {
-public:
+  public:
     // Not owned; must outlive every call. Null (the default) costs nothing.
     void setObserver(ScanObserver* observer) { observer_ = observer; }
 
@@ -44,7 +44,7 @@ public:
     NodeRef refresh(const NodeRef& root, const std::string& rootPath, const ChangeSet& changes,
                     const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop);
 
-private:
+  private:
     std::mutex serial_;  // operations run one at a time
     ScanObserver* observer_ = nullptr;
 };

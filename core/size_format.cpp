@@ -18,7 +18,9 @@ ScaledBytes scaledBytes(std::int64_t bytes) {
     return {b, "B", 0};
 }
 
-std::string_view byteUnit(std::int64_t bytes) { return scaledBytes(bytes).unit; }
+std::string_view byteUnit(std::int64_t bytes) {
+    return scaledBytes(bytes).unit;
+}
 
 std::string formatBytes(std::int64_t bytes, std::string_view decimalSeparator) {
     const ScaledBytes s = scaledBytes(bytes);
@@ -28,15 +30,19 @@ std::string formatBytes(std::int64_t bytes, std::string_view decimalSeparator) {
                                    std::chars_format::fixed, s.decimals);
     std::string out;
     for (const char* p = buf.data(); ec == std::errc() && p != end; ++p) {
-        if (*p == '.') out += decimalSeparator;
-        else out += *p;
+        if (*p == '.')
+            out += decimalSeparator;
+        else
+            out += *p;
     }
     out += ' ';
     out += s.unit;
     return out;
 }
 
-std::string formatBytes(std::int64_t bytes) { return formatBytes(bytes, localeDecimalSeparator()); }
+std::string formatBytes(std::int64_t bytes) {
+    return formatBytes(bytes, localeDecimalSeparator());
+}
 
 const std::string& localeDecimalSeparator() {
     static const std::string separator = [] {

@@ -16,19 +16,21 @@ constexpr std::array kFixedSkips = {
 
 // File systems that hold no disk space of this machine.
 constexpr std::array kVirtualOrRemote = {
-    "proc",     "sysfs",   "devtmpfs",   "devpts",      "tmpfs",       "cgroup",    "cgroup2",
-    "securityfs", "debugfs", "tracefs",  "pstore",      "bpf",         "mqueue",    "hugetlbfs",
-    "fusectl",  "configfs", "autofs",    "binfmt_misc", "efivarfs",    "nfs",       "nfs4",
-    "cifs",     "smb3",    "smbfs",      "fuse.sshfs",  "sshfs",       "ramfs",     "rpc_pipefs",
-    "nsfs",     "selinuxfs", "9p",       "ceph",        "glusterfs",   "afs",       "davfs",
-    "fuse.gvfsd-fuse", "fuse.portal", "fuse.rclone", "fuse.s3fs", "ncpfs"};
+    "proc",        "sysfs",       "devtmpfs",  "devpts",     "tmpfs",  "cgroup",
+    "cgroup2",     "securityfs",  "debugfs",   "tracefs",    "pstore", "bpf",
+    "mqueue",      "hugetlbfs",   "fusectl",   "configfs",   "autofs", "binfmt_misc",
+    "efivarfs",    "nfs",         "nfs4",      "cifs",       "smb3",   "smbfs",
+    "fuse.sshfs",  "sshfs",       "ramfs",     "rpc_pipefs", "nsfs",   "selinuxfs",
+    "9p",          "ceph",        "glusterfs", "afs",        "davfs",  "fuse.gvfsd-fuse",
+    "fuse.portal", "fuse.rclone", "fuse.s3fs", "ncpfs"};
 
 // mountinfo escapes space, tab, newline and backslash as three octal digits.
 std::string unescapeMountField(std::string_view s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] >= '0' && s[i + 1] <= '3') {
-            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;
         } else {
             out += s[i];

@@ -14,8 +14,8 @@ struct TreeWalk::Pending {
     std::string path;
     DirectoryIdentity id;
     std::vector<FileNode*> files;
-    std::vector<FileNode*> subdirs;     // by enumeration order, null until finished
-    std::vector<std::uint8_t> deferred; // walked inline rather than by the pool
+    std::vector<FileNode*> subdirs;      // by enumeration order, null until finished
+    std::vector<std::uint8_t> deferred;  // walked inline rather than by the pool
     std::atomic<std::size_t> pending{0};
 };
 
@@ -51,8 +51,13 @@ std::vector<TreeWalk::Listed> TreeWalk::listDirectory(const std::string& path) {
     std::vector<Listed> out;
     if (cancelled()) return out;
     enumerate(
-        pool_->threadCount(), path, nullptr, [&](FileNode* f) { out.push_back({f, {}}); },
-        [&](std::string p) { out.push_back({nullptr, std::move(p)}); });
+        pool_->threadCount(), path, nullptr,
+        [&](FileNode* f) {
+            out.push_back({f, {}});
+        },
+        [&](std::string p) {
+            out.push_back({nullptr, std::move(p)});
+        });
     return out;
 }
 
@@ -121,8 +126,10 @@ void TreeWalk::walk(std::size_t worker, std::string path, std::shared_ptr<Pendin
         }
     }
     for (std::uint32_t i : inline_) {
-        if (cancelled()) arrive(worker, pd);
-        else walk(worker, std::move(subdirs[i]), pd, i);
+        if (cancelled())
+            arrive(worker, pd);
+        else
+            walk(worker, std::move(subdirs[i]), pd, i);
     }
     arrive(worker, std::move(pd));
 }
@@ -147,7 +154,8 @@ FileNode* TreeWalk::finish(std::size_t worker, Pending& pd) {
     std::vector<FileNode*> children = std::move(pd.files);
     for (int pass = 1; pass >= 0; --pass)
         for (std::size_t i = 0; i < pd.subdirs.size(); ++i)
-            if (pd.deferred[i] == pass && pd.subdirs[i] != nullptr) children.push_back(pd.subdirs[i]);
+            if (pd.deferred[i] == pass && pd.subdirs[i] != nullptr)
+                children.push_back(pd.subdirs[i]);
     std::stable_sort(children.begin(), children.end(),
                      [](const FileNode* a, const FileNode* b) { return a->size() > b->size(); });
     std::int64_t total = 0;
@@ -165,10 +173,10 @@ void TreeWalk::report(std::int64_t files, std::int64_t bytes, const std::string&
     const std::int64_t totalFiles = ctx_.files.fetch_add(files, std::memory_order_relaxed) + files;
     const std::int64_t totalBytes = ctx_.bytes.fetch_add(bytes, std::memory_order_relaxed) + bytes;
     if (!ctx_.continuation) return;
-    const auto now = static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(
-            std::chrono::steady_clock::now().time_since_epoch())
-            .count());
+    const auto now =
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                       std::chrono::steady_clock::now().time_since_epoch())
+                                       .count());
     std::uint64_t last = ctx_.lastReportNs.load(std::memory_order_relaxed);
     constexpr std::uint64_t kIntervalNs = 80'000'000;
     // Only the walker whose compare-and-swap wins sends; no lock is taken.

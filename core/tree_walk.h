@@ -28,7 +28,7 @@ struct ScanContext {
 };
 
 class TreeWalk {
-public:
+  public:
     TreeWalk(TreeStore& store, const SkipPaths& skipPaths, const ProgressSink& sink,
              std::stop_token stop, ScanObserver* observer);
     ~TreeWalk();
@@ -49,7 +49,7 @@ public:
     void sendFinal(const std::string& rootPath);
     NodeArena& ownerArena() { return *arenas_.back(); }
 
-private:
+  private:
     struct Pending;
 
     void walk(std::size_t worker, std::string path, std::shared_ptr<Pending> parent,

@@ -13,7 +13,9 @@ int activeProcessorCount() {
     return std::max(1, CPU_COUNT(&set));
 }
 
-int walkerSlotLimit() { return std::max(activeProcessorCount(), 4); }
+int walkerSlotLimit() {
+    return std::max(activeProcessorCount(), 4);
+}
 
 WalkPool::WalkPool(int threads) : maxSlots_(threads) {
     threads_.reserve(static_cast<std::size_t>(threads));

@@ -23,7 +23,7 @@ int activeProcessorCount();
 int walkerSlotLimit();
 
 class WalkPool {
-public:
+  public:
     // A job receives the index of the worker running it, 0 .. threads - 1;
     // the thread that owns the pool uses index `threads`.
     using Job = std::function<void(std::size_t worker)>;
@@ -39,7 +39,7 @@ public:
     void submit(Job job);  // the job must hold a slot; it is given back when the job returns
     int runningWalkers() const { return active_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     void run(std::size_t worker);
 
     const int maxSlots_;
@@ -53,7 +53,7 @@ private:
 
 // Signals the owning thread when the last piece of a run is done.
 class CompletionLatch {
-public:
+  public:
     // Notifies under the lock: the waiter may destroy the latch as soon as it
     // sees it open.
     void open() {
@@ -66,7 +66,7 @@ public:
         cv_.wait(lock, [this] { return open_; });
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool open_ = false;

@@ -29,10 +29,13 @@ TEST(SizeFormat, UnitIsChosenBeforeRounding) {
 
 TEST(DisplayText, RepairsOnlyInvalidSequences) {
     EXPECT_EQ(repairUtf8("düz ğüşıöç"), "düz ğüşıöç");
-    EXPECT_EQ(repairUtf8("a\xff" "b"), "a\xEF\xBF\xBD" "b");
-    EXPECT_EQ(repairUtf8("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // overlong "/"
+    EXPECT_EQ(repairUtf8("a\xff"
+                         "b"),
+              "a\xEF\xBF\xBD"
+              "b");
+    EXPECT_EQ(repairUtf8("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");                  // overlong "/"
     EXPECT_EQ(repairUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
-    EXPECT_EQ(repairUtf8("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // truncated
+    EXPECT_EQ(repairUtf8("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");                  // truncated
 }
 
 // root(/) ─ a(dir) ─ a1 (30), a2 (10)

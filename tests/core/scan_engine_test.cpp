@@ -5,11 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <dirent.h>
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <chrono>
-#include <dirent.h>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -67,7 +67,8 @@ const SkipPaths kNoSkips;
 
 NodeRef scan(const std::string& path, Recorder* rec = nullptr, const SkipPaths& skips = kNoSkips,
              std::stop_token stop = {}) {
-    return engine.scan(path, std::nullopt, skips, rec != nullptr ? rec->sink() : ProgressSink{}, stop);
+    return engine.scan(path, std::nullopt, skips, rec != nullptr ? rec->sink() : ProgressSink{},
+                       stop);
 }
 
 TEST(ScanEngine, SingleFileRootAndMissingRoot) {
@@ -117,8 +118,8 @@ TEST(ScanEngine, CountsWhatTheDiskHolds) {
     EXPECT_EQ(oddNode->path(), odd);
     EXPECT_EQ(childNamed(root.get(), "empty")->size(), 0);
 
-    const std::int64_t expected = allocatedBytes(big) + 2 * allocatedBytes(t / "small") +
-                                  allocatedBytes(odd);
+    const std::int64_t expected =
+        allocatedBytes(big) + 2 * allocatedBytes(t / "small") + allocatedBytes(odd);
     EXPECT_EQ(root->size(), expected);
     // Final record: every non-directory counted, links included.
     ASSERT_FALSE(rec.records.empty());
@@ -300,7 +301,7 @@ TEST(ScanEngine, ChildWalkersStayWithinTheSlotLimit) {
 }
 
 class Refresh : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         t.mkdir("a");
         t.mkdir("a/b");

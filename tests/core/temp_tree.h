@@ -8,7 +8,7 @@
 namespace tidewell::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -23,7 +23,7 @@ public:
     std::string symlink(std::string_view target, std::string_view rel) const;
     std::string hardlink(std::string_view existingRel, std::string_view rel) const;
 
-private:
+  private:
     std::string path_;
 };
 
