@@ -4,11 +4,11 @@
 // and every non-directory, non-symlink entry costs exactly one statx. Nothing is kept, so the
 // time measured is the kernel's share of a scan and the gap to it is the scanner's overhead.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-#include <dirent.h>
 
 #include <atomic>
 #include <cerrno>
@@ -33,7 +33,7 @@ constexpr unsigned kThreads = 4;
 constexpr std::size_t kBufferSize = 256 * 1024;
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
@@ -44,14 +44,14 @@ public:
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_;
 };
 
 // Directories waiting to be read, plus a count of those still being read so that workers
 // know when no more can appear.
 class WorkQueue {
-public:
+  public:
     void push(std::vector<std::string>& batch) {
         if (batch.empty()) return;
         {
@@ -82,7 +82,7 @@ public:
         if (finished) ready_.notify_all();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<std::string> queue_;
@@ -113,8 +113,8 @@ void walk(WorkQueue& queue, Totals& totals) {
     std::uint64_t errors = 0;
 
     while (queue.pop(dir_path)) {
-        const Fd dir(::openat(AT_FDCWD, dir_path.c_str(),
-                              O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC));
+        const Fd dir(
+            ::openat(AT_FDCWD, dir_path.c_str(), O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC));
         if (!dir.valid()) ++errors;
         while (dir.valid()) {
             const long n = ::syscall(SYS_getdents64, dir.get(), buffer.get(), kBufferSize);
@@ -130,8 +130,7 @@ void walk(WorkQueue& queue, Totals& totals) {
                 const char* name = record + offsetof(dirent64, d_name);
                 pos += reclen;
 
-                if (name[0] == '.' &&
-                    (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
                     continue;
                 ++entries;
                 if (type == DT_DIR) {
@@ -175,8 +174,8 @@ int main(int argc, char** argv) {
     }
     const std::string root = argv[1];
     {
-        const Fd probe(::openat(AT_FDCWD, root.c_str(),
-                                O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC));
+        const Fd probe(
+            ::openat(AT_FDCWD, root.c_str(), O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC));
         if (!probe.valid()) {
             std::fprintf(stderr, "tidewell-floor: cannot open '%s': %s\n", root.c_str(),
                          std::strerror(errno));
@@ -190,8 +189,8 @@ int main(int argc, char** argv) {
     queue.push(first);
     {
         std::vector<std::jthread> pool;
-        for (unsigned i = 0; i < kThreads; ++i) pool.emplace_back(walk, std::ref(queue),
-                                                                  std::ref(totals));
+        for (unsigned i = 0; i < kThreads; ++i)
+            pool.emplace_back(walk, std::ref(queue), std::ref(totals));
     }
 
     std::printf("%llu bytes in %llu entries\n",

@@ -43,7 +43,7 @@ constexpr std::size_t kDataSize = 2 * kMaxFileSize;
 
 // splitmix64: tiny, fast, and identical everywhere, unlike std distributions.
 class Rng {
-public:
+  public:
     explicit Rng(std::uint64_t seed) : state_(seed) {}
 
     std::uint64_t next() {
@@ -56,12 +56,12 @@ public:
     // Uniform in [0, n); the modulo bias is irrelevant at these ranges.
     std::uint64_t below(std::uint64_t n) { return next() % n; }
 
-private:
+  private:
     std::uint64_t state_;
 };
 
 class Fd {
-public:
+  public:
     Fd() = default;
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
@@ -84,7 +84,7 @@ public:
     // close() can report delayed write errors, so files are closed explicitly.
     int release_and_close() { return ::close(std::exchange(fd_, -1)); }
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -189,7 +189,7 @@ std::uint64_t name_key(std::uint32_t dir, std::string_view name) {
 }
 
 class Planner {
-public:
+  public:
     Planner(std::uint64_t seed, std::uint64_t entries) : rng_(seed) {
         const std::uint64_t symlinks = entries / 100;
         const std::uint64_t hardlinks = entries / 100;
@@ -216,7 +216,7 @@ public:
 
     Plan take() { return std::move(plan_); }
 
-private:
+  private:
     // Uniform choice among directories that may still hold entries.
     std::uint32_t any_parent() { return parents_[rng_.below(parents_.size())]; }
 
@@ -333,7 +333,7 @@ struct Failure {
 };
 
 class Writer {
-public:
+  public:
     Writer(const Plan& plan, std::string root) : plan_(plan) {
         paths_.reserve(plan.dirs.size());
         paths_.push_back(std::move(root));
@@ -360,7 +360,7 @@ public:
         return std::nullopt;
     }
 
-private:
+  private:
     std::string entry_path(std::uint32_t dir, NameRef name) const {
         std::string path = paths_[dir];
         path.push_back('/');
