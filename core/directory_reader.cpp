@@ -24,7 +24,7 @@ DirectoryIdentity DirectoryReader::identity() const {
 // Types DT_UNKNOWN entries too. An entry that vanished since the listing
 // keeps its place with size 0.
 std::int64_t DirectoryReader::statEntry(const char* name, EntryKind& kind) const {
-    struct statx stx {};
+    struct statx stx;  // not zeroed: statx fills what the mask asks for
     if (::statx(fd_, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC,
                 STATX_TYPE | STATX_BLOCKS, &stx) != 0)
         return 0;

@@ -70,19 +70,18 @@ void* NodeArena::allocate(std::size_t bytes) {
 
 FileNode* TreeStore::makeNode(std::string_view name, bool isDirectory, bool isRoot,
                               std::int64_t size, std::span<FileNode* const> children,
-                              NodeArena* arena) {
+                              std::size_t capacity, NodeArena* arena) {
     if (!isRoot && name.size() > FileNode::kMaxName)
         throw std::invalid_argument("file name longer than 255 bytes");
     const std::size_t nameLen = isRoot ? 0 : name.size();
     std::size_t bytes = FileNode::kHeaderBytes + nameLen;
     if (isDirectory)
         bytes = FileNode::dirInfoOffset(nameLen) + sizeof(FileNode::DirInfo) +
-                children.size() * sizeof(std::int32_t);
+                std::max(capacity, children.size()) * sizeof(std::int32_t);
     void* mem = arena != nullptr ? arena->allocate(bytes) : allocate(bytes);
     FileNode* node = ::new (mem) FileNode();
-    node->meta_ =
-        static_cast<std::uint16_t>(nameLen | (isDirectory ? FileNode::kDirectory : 0) << 8 |
-                                   (isRoot ? FileNode::kRoot : 0) << 8);
+    node->nameLen_ = static_cast<std::uint8_t>(nameLen);
+    node->sizeHi_ = (isDirectory ? FileNode::kDirectory : 0) | (isRoot ? FileNode::kRoot : 0);
     if (nameLen != 0)
         std::memcpy(reinterpret_cast<char*>(node) + FileNode::kHeaderBytes, name.data(), nameLen);
     node->setSize(size);
@@ -96,21 +95,43 @@ FileNode* TreeStore::makeNode(std::string_view name, bool isDirectory, bool isRo
     return node;
 }
 
+// The walker makes a million of these: no branch it does not need.
 FileNode* TreeStore::makeFile(std::string_view name, std::int64_t size, NodeArena* arena) {
-    return makeNode(name, false, false, size, {}, arena);
+    if (name.size() > FileNode::kMaxName)
+        throw std::invalid_argument("file name longer than 255 bytes");
+    const std::size_t bytes = FileNode::kHeaderBytes + name.size();
+    void* mem = arena != nullptr ? arena->allocate(bytes) : allocate(bytes);
+    FileNode* node = ::new (mem) FileNode();
+    node->nameLen_ = static_cast<std::uint8_t>(name.size());
+    std::memcpy(reinterpret_cast<char*>(node) + FileNode::kHeaderBytes, name.data(), name.size());
+    node->setSize(size);
+    return node;
 }
 
 FileNode* TreeStore::makeDirectory(std::string_view name, std::int64_t size,
                                    std::span<FileNode* const> children, NodeArena* arena) {
-    return makeNode(name, true, false, size, children, arena);
+    return makeNode(name, true, false, size, children, 0, arena);
 }
 
 FileNode* TreeStore::makeRoot(std::string_view name, std::string_view rootPath, bool isDirectory,
                               std::int64_t size, std::span<FileNode* const> children) {
-    FileNode* node = makeNode({}, isDirectory, true, size, children, nullptr);
+    FileNode* node = makeNode({}, isDirectory, true, size, children, 0, nullptr);
+    addRoot(node, name, rootPath);
+    return node;
+}
+
+FileNode* TreeStore::makeDirectoryShell(std::string_view name,
+                                        std::optional<std::string_view> rootPath,
+                                        std::size_t capacity, NodeArena* arena) {
+    if (!rootPath) return makeNode(name, true, false, 0, {}, capacity, arena);
+    FileNode* node = makeNode({}, true, true, 0, {}, capacity, nullptr);
+    addRoot(node, name, *rootPath);
+    return node;
+}
+
+void TreeStore::addRoot(const FileNode* node, std::string_view name, std::string_view rootPath) {
     std::lock_guard lock(rootsMutex_);
     roots_.emplace(node, RootInfo{std::string(name), std::string(rootPath)});
-    return node;
 }
 
 const TreeStore::RootInfo* TreeStore::rootInfo(const FileNode* node) const {
@@ -190,6 +211,17 @@ void FileNode::sortChildrenBySize() {
     if (n < 2) return;
     std::int32_t* s = slots();
     auto sizeAt = [s](std::int32_t v) { return slotTarget(s, v)->size(); };
+    if (n <= 32) {
+        // Insertion sort: stable, and no buffer for the many small directories.
+        for (std::size_t i = 1; i < n; ++i) {
+            const std::int32_t v = s[i];
+            const std::int64_t sz = sizeAt(v);
+            std::size_t j = i;
+            for (; j > 0 && sizeAt(s[j - 1]) < sz; --j) s[j] = s[j - 1];
+            s[j] = v;
+        }
+        return;
+    }
     std::stable_sort(s, s + n,
                      [&](std::int32_t a, std::int32_t b) { return sizeAt(a) > sizeAt(b); });
 }

@@ -33,10 +33,12 @@ class FileNode {
 
     // Raw bytes as read from the directory (the display name for a root).
     std::string_view name() const;
-    bool isDirectory() const { return (flags() & kDirectory) != 0; }
+    bool isDirectory() const { return (sizeHi_ & kDirectory) != 0; }
     std::optional<std::string_view> rootPath() const;
     std::int64_t size() const {
-        return static_cast<std::int64_t>((static_cast<std::uint64_t>(sizeHi_) << 32) | sizeLo_);
+        // 62-bit two's complement below the two flag bits.
+        const std::uint64_t word = (static_cast<std::uint64_t>(sizeHi_) << 32) | sizeLo_;
+        return static_cast<std::int64_t>(word << 2) >> 2;
     }
     FileNode* parent() const {
         return parentDelta_ == 0 ? nullptr : offsetBy(const_cast<FileNode*>(this), parentDelta_);
@@ -49,7 +51,7 @@ class FileNode {
     ChildRange children() const;
 
     std::string path() const;
-    bool isRoot() const { return (flags() & kRoot) != 0; }
+    bool isRoot() const { return (sizeHi_ & kRoot) != 0; }
     TreeStore& store() const;
 
     // Editing; every one keeps sizes summed and children sorted up to the root.
@@ -59,6 +61,19 @@ class FileNode {
     void adjustSize(std::int64_t delta);
     void sortChildrenBySize();
 
+    // For builders that know a directory's child count before its children
+    // exist (the walker, the cache reader): fill a shell's slots in order,
+    // then seal it with the final count and size. The builder keeps the
+    // invariants; nothing is re-sorted or re-summed here.
+    void putChild(std::size_t i, FileNode* child) {
+        slots()[i] = unitsBetween(slots(), child);
+        child->setParent(this);
+    }
+    void sealChildren(std::size_t count, std::int64_t size) {
+        dirInfo()->count = static_cast<std::uint32_t>(count);
+        setSize(size);
+    }
+
     // Longest name a non-root node can carry (Linux NAME_MAX).
     static constexpr std::size_t kMaxName = 255;
 
@@ -66,10 +81,13 @@ class FileNode {
     friend class TreeStore;
     FileNode() = default;
 
-    static constexpr std::uint8_t kDirectory = 1;
-    static constexpr std::uint8_t kRoot = 2;
-    // The header is 14 bytes; the name follows at once, in the tail padding.
-    static constexpr std::size_t kHeaderBytes = 14;
+    // Flags live in the top bits of the size's high word: sizes need far
+    // fewer than 62 bits, and every byte of the header counts a million times.
+    static constexpr std::uint32_t kDirectory = 0x8000'0000;
+    static constexpr std::uint32_t kRoot = 0x4000'0000;
+    static constexpr std::uint32_t kFlagBits = kDirectory | kRoot;
+    // The header is 13 bytes; the name follows at once, in the tail padding.
+    static constexpr std::size_t kHeaderBytes = 13;
 
     struct DirInfo {
         std::int32_t slotsDelta;  // from this DirInfo to the slot array, in 4-byte units
@@ -89,8 +107,7 @@ class FileNode {
         return (kHeaderBytes + nameLen + 3) & ~std::size_t{3};
     }
 
-    std::uint8_t flags() const { return static_cast<std::uint8_t>(meta_ >> 8); }
-    std::size_t nameLength() const { return meta_ & 0xff; }
+    std::size_t nameLength() const { return nameLen_; }
     const char* inlineName() const { return reinterpret_cast<const char*>(this) + kHeaderBytes; }
     DirInfo* dirInfo() const {
         return reinterpret_cast<DirInfo*>(const_cast<char*>(reinterpret_cast<const char*>(this)) +
@@ -111,7 +128,7 @@ class FileNode {
     void setSize(std::int64_t v) {
         auto u = static_cast<std::uint64_t>(v);
         sizeLo_ = static_cast<std::uint32_t>(u);
-        sizeHi_ = static_cast<std::uint32_t>(u >> 32);
+        sizeHi_ = (static_cast<std::uint32_t>(u >> 32) & ~kFlagBits) | (sizeHi_ & kFlagBits);
     }
     void setParent(FileNode* p) { parentDelta_ = p == nullptr ? 0 : unitsBetween(this, p); }
     void storeSlots(std::span<FileNode* const> nodes);
@@ -121,7 +138,7 @@ class FileNode {
     std::uint32_t sizeLo_ = 0;
     std::uint32_t sizeHi_ = 0;
     std::int32_t parentDelta_ = 0;  // 0: no parent (a node is never its own parent)
-    std::uint16_t meta_ = 0;        // name length in the low byte, flags in the high byte
+    std::uint8_t nameLen_ = 0;      // the name's bytes follow at once
 };
 
 class FileNode::ChildRange {
@@ -213,6 +230,10 @@ class TreeStore {
     // A root carries its path; its display name may be any length.
     FileNode* makeRoot(std::string_view name, std::string_view rootPath, bool isDirectory,
                        std::int64_t size, std::span<FileNode* const> children = {});
+    // A directory with room for `capacity` children and none yet (see
+    // FileNode::putChild); a root when rootPath is given.
+    FileNode* makeDirectoryShell(std::string_view name, std::optional<std::string_view> rootPath,
+                                 std::size_t capacity, NodeArena* arena = nullptr);
 
     // Bytes handed out so far (for tests and measurements).
     std::size_t usedBytes() const { return next_.load(std::memory_order_relaxed); }
@@ -230,7 +251,8 @@ class TreeStore {
     };
     const RootInfo* rootInfo(const FileNode* node) const;
     FileNode* makeNode(std::string_view name, bool isDirectory, bool isRoot, std::int64_t size,
-                       std::span<FileNode* const> children, NodeArena* arena);
+                       std::span<FileNode* const> children, std::size_t capacity, NodeArena* arena);
+    void addRoot(const FileNode* node, std::string_view name, std::string_view rootPath);
     std::int32_t* allocateSlots(std::size_t count);
 
     std::atomic<std::size_t> refs_{0};

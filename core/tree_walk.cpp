@@ -6,16 +6,20 @@
 namespace tidewell {
 
 // A directory whose entries are read but whose subdirectories may still be
-// walking. The last of them to finish (or the directory itself) assembles the
-// node, then reports to the parent: no thread waits for another.
+// walking. Its node already exists, holding the files; the last of the
+// subdirectories to finish (or the directory itself) completes it and reports
+// to the parent: no thread waits for another.
 struct TreeWalk::Pending {
+    struct Sub {
+        FileNode* node = nullptr;  // null until walked
+        bool inlineWalk = false;   // walked by this directory's own walker
+    };
     std::shared_ptr<Pending> parent;
     std::uint32_t index = 0;  // place among the parent's subdirectories
-    std::string path;
     DirectoryIdentity id;
-    std::vector<FileNode*> files;
-    std::vector<FileNode*> subdirs;      // by enumeration order, null until finished
-    std::vector<std::uint8_t> deferred;  // walked inline rather than by the pool
+    FileNode* node = nullptr;
+    std::size_t fileCount = 0;
+    std::vector<Sub> subs;  // by enumeration order
     std::atomic<std::size_t> pending{0};
 };
 
@@ -30,6 +34,7 @@ TreeWalk::TreeWalk(TreeStore& store, const SkipPaths& skipPaths, const ProgressS
         arenas_.push_back(std::make_unique<NodeArena>(store_));
         buffers_.push_back(std::make_unique<ReadBuffer>());
     }
+    scratch_.resize(workers);
     pool_ = std::make_unique<WalkPool>(ctx_.maxSlots);
 }
 
@@ -101,72 +106,84 @@ void TreeWalk::walk(std::size_t worker, std::string path, std::shared_ptr<Pendin
     auto pd = std::make_shared<Pending>();
     pd->parent = std::move(parent);
     pd->index = index;
-    pd->path = std::move(path);
+    std::vector<FileNode*>& files = scratch_[worker];
+    files.clear();
     std::vector<std::string> subdirs;
     if (!cancelled()) {
         enumerate(
-            worker, pd->path, pd.get(), [&](FileNode* f) { pd->files.push_back(f); },
+            worker, path, pd.get(), [&](FileNode* f) { files.push_back(f); },
             [&](std::string p) { subdirs.push_back(std::move(p)); });
     }
-    // The directory is closed by now; its subdirectories come next.
+    // The directory is closed by now; its node takes the files before the
+    // subdirectories (which reuse the scratch list) are walked.
     const std::size_t n = subdirs.size();
-    pd->subdirs.assign(n, nullptr);
-    pd->deferred.assign(n, 0);
+    const bool top = !pd->parent;
+    const std::string_view name =
+        top ? std::string_view(topName_) : std::string_view(path).substr(path.rfind('/') + 1);
+    pd->node = store_.makeDirectoryShell(
+        name, top && topAsRoot_ ? std::optional<std::string_view>(path) : std::nullopt,
+        files.size() + n, arenas_[worker].get());
+    for (std::size_t i = 0; i < files.size(); ++i) pd->node->putChild(i, files[i]);
+    pd->fileCount = files.size();
+    pd->subs.resize(n);
     pd->pending.store(n + 1, std::memory_order_relaxed);
-    std::vector<std::uint32_t> inline_;
+
+    auto hand = [&](std::uint32_t i) {
+        if (observer_ != nullptr) observer_->childWalkerStarted(pool_->runningWalkers());
+        pool_->submit([this, sub = std::move(subdirs[i]), pd, i](std::size_t w) mutable {
+            walk(w, std::move(sub), std::move(pd), i);
+        });
+    };
     for (std::uint32_t i = 0; i < n; ++i) {
-        if (!cancelled() && pool_->tryTakeSlot()) {
-            if (observer_ != nullptr) observer_->childWalkerStarted(pool_->runningWalkers());
-            pool_->submit([this, sub = std::move(subdirs[i]), pd, i](std::size_t w) mutable {
-                walk(w, std::move(sub), std::move(pd), i);
-            });
+        if (!cancelled() && pool_->tryTakeSlot())
+            hand(i);
+        else
+            pd->subs[i].inlineWalk = true;
+    }
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if (!pd->subs[i].inlineWalk) continue;
+        if (cancelled()) {
+            arrive(pd);
+        } else if (pool_->tryTakeSlot()) {
+            // A slot came free while the earlier ones were walked here.
+            pd->subs[i].inlineWalk = false;
+            hand(i);
         } else {
-            pd->deferred[i] = 1;
-            inline_.push_back(i);
+            walk(worker, std::move(subdirs[i]), pd, i);
         }
     }
-    for (std::uint32_t i : inline_) {
-        if (cancelled())
-            arrive(worker, pd);
-        else
-            walk(worker, std::move(subdirs[i]), pd, i);
-    }
-    arrive(worker, std::move(pd));
+    arrive(std::move(pd));
 }
 
-void TreeWalk::arrive(std::size_t worker, std::shared_ptr<Pending> pd) {
+void TreeWalk::arrive(std::shared_ptr<Pending> pd) {
     while (pd->pending.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        FileNode* node = finish(worker, *pd);
+        FileNode* node = finish(*pd);
         std::shared_ptr<Pending> parent = pd->parent;
         if (!parent) {
             result_ = node;
             latch_->open();
             return;
         }
-        parent->subdirs[pd->index] = node;
+        parent->subs[pd->index].node = node;
         pd = std::move(parent);
     }
 }
 
-FileNode* TreeWalk::finish(std::size_t worker, Pending& pd) {
+FileNode* TreeWalk::finish(Pending& pd) {
     // Files in listing order, then the subdirectories walked inline, then
     // those the pool walked; the stable sort keeps that order among ties.
-    std::vector<FileNode*> children = std::move(pd.files);
-    for (int pass = 1; pass >= 0; --pass)
-        for (std::size_t i = 0; i < pd.subdirs.size(); ++i)
-            if (pd.deferred[i] == pass && pd.subdirs[i] != nullptr)
-                children.push_back(pd.subdirs[i]);
-    std::stable_sort(children.begin(), children.end(),
-                     [](const FileNode* a, const FileNode* b) { return a->size() > b->size(); });
+    FileNode* node = pd.node;
+    std::size_t count = pd.fileCount;
+    for (const bool inlineFirst : {true, false})
+        for (const Pending::Sub& sub : pd.subs)
+            if (sub.inlineWalk == inlineFirst && sub.node != nullptr)
+                node->putChild(count++, sub.node);
     std::int64_t total = 0;
-    for (const FileNode* c : children) total += c->size();
-    pd.subdirs = {};
-    if (!pd.parent) {
-        if (topAsRoot_) return store_.makeRoot(topName_, pd.path, true, total, children);
-        return store_.makeDirectory(topName_, total, children, arenas_[worker].get());
-    }
-    const std::string_view name = std::string_view(pd.path).substr(pd.path.rfind('/') + 1);
-    return store_.makeDirectory(name, total, children, arenas_[worker].get());
+    for (std::size_t i = 0; i < count; ++i) total += node->child(i)->size();
+    node->sealChildren(count, total);
+    node->sortChildrenBySize();
+    pd.subs = {};
+    return node;
 }
 
 void TreeWalk::report(std::int64_t files, std::int64_t bytes, const std::string& path) {

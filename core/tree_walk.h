@@ -54,8 +54,8 @@ class TreeWalk {
 
     void walk(std::size_t worker, std::string path, std::shared_ptr<Pending> parent,
               std::uint32_t index);
-    void arrive(std::size_t worker, std::shared_ptr<Pending> pd);
-    FileNode* finish(std::size_t worker, Pending& pd);
+    void arrive(std::shared_ptr<Pending> pd);
+    FileNode* finish(Pending& pd);
     void report(std::int64_t files, std::int64_t bytes, const std::string& path);
     template <typename OnFile, typename OnSubdir>
     void enumerate(std::size_t worker, const std::string& path, Pending* self, OnFile&& onFile,
@@ -67,6 +67,7 @@ class TreeWalk {
     ScanObserver* observer_;
     std::vector<std::unique_ptr<NodeArena>> arenas_;    // one per worker, the owner's last
     std::vector<std::unique_ptr<ReadBuffer>> buffers_;  // likewise
+    std::vector<std::vector<FileNode*>> scratch_;  // likewise: files of the directory being read
     std::string topName_;
     bool topAsRoot_ = false;
     FileNode* result_ = nullptr;

@@ -180,6 +180,22 @@ TEST(FileNode, DetachedNodeOutlivesTheTreeHandle) {
     EXPECT_EQ(kept->path(), "/a1");
 }
 
+TEST(FileNode, SizesKeepTheirFullRange) {
+    StoreRef s = TreeStore::create();
+    const std::int64_t huge = std::int64_t{1} << 60;
+    FileNode* f = s->makeFile("f", huge);
+    std::vector<FileNode*> kids{f};
+    FileNode* d = s->makeDirectory("d", huge, kids);
+    EXPECT_EQ(f->size(), huge);
+    EXPECT_FALSE(f->isDirectory());
+    EXPECT_TRUE(d->isDirectory());
+    f->adjustSize(-huge - 7);
+    EXPECT_EQ(f->size(), -7);
+    EXPECT_EQ(d->size(), -7);
+    EXPECT_TRUE(d->isDirectory());
+    EXPECT_FALSE(d->isRoot());
+}
+
 TEST(FileNode, RejectsNamesLinuxCannotHave) {
     StoreRef s = TreeStore::create();
     EXPECT_THROW(s->makeFile(std::string(256, 'n'), 1), std::invalid_argument);
