@@ -34,6 +34,8 @@ test: build
 
 bench: build
 	bench/run-scan-bench $(BUILD)
+	bench/run-cache-bench $(BUILD)
+	$(BUILD)/bench/tidewell-history-bench /tmp/tidewell-bench/tree-1000000 /tmp/tidewell-history-bench
 
 # The core tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps

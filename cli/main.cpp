@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "history_command.h"
 #include "scan_command.h"
 
 namespace {
@@ -10,7 +11,10 @@ namespace {
 constexpr std::string_view kUsage =
     "Kullanım: tidewell-cli KOMUT ...\n"
     "Komutlar:\n"
-    "  scan YOL [--depth N] [--json] [--whole-disk]   bir klasörü tarar ve boyutunu yazar\n";
+    "  scan YOL [--depth N] [--json] [--whole-disk]   bir klasörü tarar ve boyutunu yazar\n"
+    "  history watch KÖK                              KÖK'teki değişiklikleri kaydettirir\n"
+    "  history now                                    geçmişin en yeni kimliğini yazar\n"
+    "  history changes KÖK --since KİMLİK             o kimlikten beri değişen klasörleri yazar\n";
 
 }  // namespace
 
@@ -23,6 +27,7 @@ int main(int argc, char** argv) {
     const std::string_view command = args[0];
     const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
     if (command == "scan") return tidewell::cli::runScanCommand(rest);
+    if (command == "history") return tidewell::cli::runHistoryCommand(rest);
     std::cerr << "tidewell-cli: bilinmeyen komut: " << command << '\n' << kUsage;
     return 2;
 }

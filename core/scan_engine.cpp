@@ -41,20 +41,7 @@ std::vector<std::string> byLength(const std::vector<std::string>& paths) {
     return out;
 }
 
-bool isAtOrUnder(std::string_view p, std::string_view dir) {
-    return p == dir || (p.size() > dir.size() && p.starts_with(dir) && p[dir.size()] == '/');
-}
-
 }  // namespace
-
-std::string childPath(std::string_view dir, std::string_view name) {
-    std::string out;
-    out.reserve(dir.size() + 1 + name.size());
-    out += dir;
-    if (dir != "/") out += '/';
-    out += name;
-    return out;
-}
 
 FileNode* findNode(FileNode* root, std::string_view rootPath, std::string_view path) {
     if (path == rootPath) return root;
@@ -114,7 +101,7 @@ NodeRef ScanEngine::refresh(const NodeRef& root, const std::string& rootPath,
     std::vector<std::string> rescanned;
     auto underRescanned = [&](std::string_view p) {
         return std::any_of(rescanned.begin(), rescanned.end(),
-                           [&](const std::string& r) { return isAtOrUnder(p, r); });
+                           [&](const std::string& r) { return isAtOrBelow(p, r); });
     };
 
     for (std::string s : byLength(changes.subtreeDirs)) {
@@ -134,7 +121,7 @@ NodeRef ScanEngine::refresh(const NodeRef& root, const std::string& rootPath,
     for (std::string d : byLength(changes.changedDirs)) {
         if (walk.cancelled()) return {};
         dropTrailingSlash(d);
-        if (!(rootPath == "/" || isAtOrUnder(d, rootPath))) continue;
+        if (!(rootPath == "/" || isAtOrBelow(d, rootPath))) continue;
         if (underRescanned(d) || skipPaths.contains(d)) continue;
         FileNode* dir = findNode(root.get(), rootPath, d);
         if (dir == nullptr || !dir->isDirectory()) continue;

@@ -11,6 +11,7 @@
 
 #include "change_set.h"
 #include "file_node.h"
+#include "paths.h"
 #include "scan_progress.h"
 
 namespace tidewell {
@@ -51,8 +52,5 @@ class ScanEngine {
 
 // The node at `path` under a root whose path is `rootPath`, or null.
 FileNode* findNode(FileNode* root, std::string_view rootPath, std::string_view path);
-
-// The absolute path of an entry named `name` in directory `dir`.
-std::string childPath(std::string_view dir, std::string_view name);
 
 }  // namespace tidewell

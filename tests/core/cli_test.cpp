@@ -3,9 +3,12 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "change_recorder.h"
 #include "temp_tree.h"
+#include "user_dirs.h"
 
 namespace tidewell {
 namespace {
@@ -61,6 +64,42 @@ TEST(Cli, ExitStatuses) {
     EXPECT_EQ(cli("scan " + t.path() + " --depth x").status, 2);
     EXPECT_EQ(cli("scan " + t.path() + " --bogus").status, 2);
     EXPECT_EQ(cli("frobnicate").status, 2);
+}
+
+TEST(Cli, HistoryCommands) {
+    TempDir state;
+    TempDir tree;
+    tree.mkdir("a");
+    const char* old = std::getenv("XDG_STATE_HOME");
+    const std::string saved = old != nullptr ? old : "";
+    ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    const std::string dir = state / "Brackwater/history";
+    ASSERT_TRUE(makeDirectories(dir, 0700));
+    {
+        auto recorder = ChangeRecorder::start(dir);
+        ASSERT_TRUE(recorder);
+        recorder->recordRoot(tree.path(), true);
+        CliRun now = cli("history now");
+        ASSERT_EQ(now.status, 0);
+        const std::string since = now.out.substr(0, now.out.find('\n'));
+        tree.write("a/new", 10);
+        CliRun changes = cli("history changes " + tree.path() + " --since " + since);
+        EXPECT_EQ(changes.status, 0);
+        EXPECT_NE(changes.out.find("changed " + tree / "a" + "\n"), std::string::npos)
+            << changes.out;
+        CliRun stale = cli("history changes " + tree.path() + " --since 0");
+        EXPECT_EQ(stale.status, 3);
+        EXPECT_EQ(stale.out.rfind("unreliable: ", 0), 0u) << stale.out;
+        // The recorder only records what Tidewell asks it to: a listed root is noted.
+        CliRun watch = cli("history watch " + tree.path());
+        EXPECT_EQ(watch.status, 0);
+    }
+    EXPECT_EQ(cli("history watch " + tree / "missing").status, 1);
+    EXPECT_EQ(cli("history changes " + tree.path()).status, 2);
+    if (old != nullptr)
+        ::setenv("XDG_STATE_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_STATE_HOME");
 }
 
 }  // namespace

@@ -1,0 +1,426 @@
+#include "tree_cache.h"
+
+#include "user_dirs.h"
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <pwd.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace tidewell::TreeCache {
+
+namespace {
+
+constexpr std::string_view kMagic = "KVRT";
+constexpr std::uint32_t kVersion = 1;
+constexpr std::size_t kMaxString = 0xFFFF;
+// The smallest record: name length, directory byte, size, child count.
+constexpr std::size_t kMinRecord = 2 + 1 + 8 + 4;
+// No real directory comes near this; a count this large is damage.
+constexpr std::uint32_t kMaxChildren = 5'000'000;
+// FileNode keeps sizes in 62 bits; a size outside that cannot have been saved.
+constexpr std::int64_t kSizeLimit = std::int64_t{1} << 61;
+constexpr std::size_t kInitialBuffer = std::size_t{4} << 20;
+constexpr std::string_view kSuffix = ".kvrtree";
+constexpr std::size_t kHashChars = 24;
+
+// ---- little-endian integers, unaligned ---------------------------------------
+
+template <typename T>
+T readLE(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big) {
+        auto* b = reinterpret_cast<unsigned char*>(&v);
+        std::reverse(b, b + sizeof v);
+    }
+    return v;
+}
+
+template <typename T>
+unsigned char* writeLE(unsigned char* p, T v) {
+    if constexpr (std::endian::native == std::endian::big) {
+        auto* b = reinterpret_cast<unsigned char*>(&v);
+        std::reverse(b, b + sizeof v);
+    }
+    std::memcpy(p, &v, sizeof v);
+    return p + sizeof v;
+}
+
+std::string_view clipped(std::string_view s) {
+    return s.substr(0, kMaxString);
+}
+
+// ---- descriptors and mappings ------------------------------------------------
+
+class UniqueFd {
+  public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    UniqueFd(UniqueFd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+    UniqueFd& operator=(UniqueFd o) noexcept {
+        std::swap(fd_, o.fd_);
+        return *this;
+    }
+    ~UniqueFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    // Closes now, reporting the error a deferred write may only show here.
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+  private:
+    int fd_;
+};
+
+class Mapping {
+  public:
+    Mapping() = default;
+    Mapping(Mapping&& o) noexcept
+        : data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)) {}
+    Mapping& operator=(Mapping&&) = delete;
+    ~Mapping() {
+        if (data_ != nullptr) ::munmap(data_, size_);
+    }
+
+    // The whole of a regular, non-empty file, or an empty mapping.
+    static Mapping ofFile(const std::string& path) {
+        Mapping m;
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        struct stat st {};
+        if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return m;
+        const auto size = static_cast<std::size_t>(st.st_size);
+        // Populated up front: every byte is read once, in order.
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+        if (p == MAP_FAILED) return m;
+        m.data_ = p;
+        m.size_ = size;
+        return m;
+    }
+
+    std::span<const unsigned char> bytes() const {
+        return {static_cast<const unsigned char*>(data_), size_};
+    }
+
+  private:
+    void* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// Removes a file on scope exit unless told it has been kept.
+class TempFile {
+  public:
+    explicit TempFile(std::string path) : path_(std::move(path)) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (!kept_) ::unlink(path_.c_str());
+    }
+    const std::string& path() const { return path_; }
+    void keep() { kept_ = true; }
+
+  private:
+    std::string path_;
+    bool kept_ = false;
+};
+
+// Bytes appended to an anonymous mapping. Growing remaps it instead of
+// copying, so the bytes already written are neither copied nor faulted in again.
+class GrowingBuffer {
+  public:
+    explicit GrowingBuffer(std::size_t capacity) : capacity_(pageRounded(capacity)) {
+        void* p =
+            ::mmap(nullptr, capacity_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        data_ = static_cast<unsigned char*>(p);
+    }
+    GrowingBuffer(const GrowingBuffer&) = delete;
+    GrowingBuffer& operator=(const GrowingBuffer&) = delete;
+    ~GrowingBuffer() { ::munmap(data_, capacity_); }
+
+    // `n` bytes to write at the end.
+    unsigned char* room(std::size_t n) {
+        if (capacity_ - size_ < n) grow(size_ + n);
+        unsigned char* at = data_ + size_;
+        size_ += n;
+        return at;
+    }
+    std::span<const unsigned char> bytes() const { return {data_, size_}; }
+
+  private:
+    static std::size_t pageRounded(std::size_t n) {
+        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        return (n + page - 1) / page * page;
+    }
+    void grow(std::size_t needed) {
+        const std::size_t capacity = pageRounded(std::max(capacity_ * 2, needed));
+        void* p = ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        data_ = static_cast<unsigned char*>(p);
+        capacity_ = capacity;
+    }
+
+    unsigned char* data_ = nullptr;
+    std::size_t capacity_;
+    std::size_t size_ = 0;
+};
+
+bool writeAll(int fd, std::span<const unsigned char> data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data = data.subspan(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Writes a temporary file beside `target` and renames it over the target.
+bool replaceFile(const std::string& target, std::span<const unsigned char> bytes) {
+    const std::size_t slash = target.rfind('/');
+    std::string pattern = target.substr(0, slash + 1) + '.' + target.substr(slash + 1) + ".XXXXXX";
+    UniqueFd fd(::mkostemp(pattern.data(), O_CLOEXEC));  // mode 0600
+    if (!fd) return false;
+    TempFile temp(pattern);
+    // fsync before the rename: otherwise a crash can leave the new name on
+    // blocks never written, and zeroed records decode as a valid, wrong tree.
+    // The folder is not synced: losing the rename keeps the previous file,
+    // which still matches its own event id.
+    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.close()) return false;
+    if (::rename(temp.path().c_str(), target.c_str()) != 0) return false;
+    temp.keep();
+    return true;
+}
+
+// ---- location ----------------------------------------------------------------
+
+std::optional<std::string> hashedName(std::string_view rootPath) {
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned int len = 0;
+    const int ok =
+        EVP_Digest(rootPath.data(), rootPath.size(), digest.data(), &len, EVP_sha256(), nullptr);
+    if (ok != 1) return std::nullopt;
+    constexpr std::string_view kHex = "0123456789abcdef";
+    std::string out;
+    out.reserve(kHashChars + kSuffix.size());
+    for (std::size_t i = 0; out.size() < kHashChars; ++i) {
+        out += kHex[digest[i] >> 4];
+        out += kHex[digest[i] & 0xF];
+    }
+    out += kSuffix;
+    return out;
+}
+
+// ---- decoding ----------------------------------------------------------------
+
+struct Record {
+    std::string_view name;
+    bool isDirectory;
+    std::int64_t size;
+    std::uint32_t count;
+};
+
+// Every read checks that the field lies wholly inside the data first.
+class Reader {
+  public:
+    explicit Reader(std::span<const unsigned char> bytes) : bytes_(bytes) {}
+
+    std::size_t remaining() const { return bytes_.size() - pos_; }
+
+    bool raw(std::size_t n, std::string_view& out) {
+        if (remaining() < n) return false;
+        out = {reinterpret_cast<const char*>(bytes_.data() + pos_), n};
+        pos_ += n;
+        return true;
+    }
+    template <typename T>
+    bool integer(T& out) {
+        if (remaining() < sizeof(T)) return false;
+        out = readLE<T>(bytes_.data() + pos_);
+        pos_ += sizeof(T);
+        return true;
+    }
+    bool string(std::string_view& out) {
+        std::uint16_t n = 0;
+        return integer(n) && raw(n, out);
+    }
+
+    // One record's fields, checked once for the whole record.
+    bool record(Record& r) {
+        if (remaining() < 2) return false;
+        const unsigned char* p = bytes_.data() + pos_;
+        const std::size_t n = readLE<std::uint16_t>(p);
+        if (remaining() - 2 < n + (kMinRecord - 2)) return false;
+        p += 2;
+        r.name = {reinterpret_cast<const char*>(p), n};
+        p += n;
+        r.isDirectory = (*p & 1) != 0;
+        r.size = readLE<std::int64_t>(p + 1);
+        r.count = readLE<std::uint32_t>(p + 9);
+        pos_ += n + kMinRecord;
+        return r.size >= -kSizeLimit && r.size < kSizeLimit &&
+               (r.isDirectory ? r.count < kMaxChildren : r.count == 0);
+    }
+
+  private:
+    std::span<const unsigned char> bytes_;
+    std::size_t pos_ = 0;
+};
+
+struct OpenDirectory {
+    FileNode* node;
+    std::int64_t size;
+    std::uint32_t next;
+    std::uint32_t count;
+};
+
+std::optional<Loaded> decodeTree(std::span<const unsigned char> bytes, std::string_view rootPath) {
+    Reader in(bytes);
+    std::string_view magic, storedPath;
+    std::uint32_t version = 0;
+    std::uint64_t eventId = 0;
+    if (!in.raw(kMagic.size(), magic) || magic != kMagic) return std::nullopt;
+    if (!in.integer(version) || version != kVersion) return std::nullopt;
+    if (!in.integer(eventId) || !in.string(storedPath) || storedPath != rootPath)
+        return std::nullopt;
+
+    Record rec{};
+    if (!in.record(rec)) return std::nullopt;
+    // Children announced but not yet read, over all open directories: each
+    // needs a record of its own, so more than the bytes left could hold is
+    // damage, caught before anything that size is reserved.
+    std::uint64_t promised = rec.count;
+    if (promised > in.remaining() / kMinRecord) return std::nullopt;
+
+    StoreRef store = TreeStore::create();
+    if (!rec.isDirectory) {
+        FileNode* file = store->makeRoot(rec.name, rootPath, false, rec.size);
+        return Loaded{NodeRef(file), eventId};
+    }
+    NodeArena arena(*store);
+    FileNode* root = store->makeDirectoryShell(rec.name, rootPath, rec.count, &arena);
+    std::vector<OpenDirectory> open;
+    open.push_back({root, rec.size, 0, rec.count});
+    while (!open.empty()) {
+        OpenDirectory& top = open.back();
+        if (top.next == top.count) {
+            top.node->sealChildren(top.count, top.size);
+            open.pop_back();
+            continue;
+        }
+        FileNode* parent = top.node;
+        const std::uint32_t index = top.next++;
+        // Only a root's display name can exceed what Linux allows a file name.
+        if (!in.record(rec) || rec.name.size() > FileNode::kMaxName) return std::nullopt;
+        --promised;
+        if (!rec.isDirectory) {
+            parent->putChild(index, store->makeFile(rec.name, rec.size, &arena));
+            continue;
+        }
+        promised += rec.count;
+        if (promised > in.remaining() / kMinRecord) return std::nullopt;
+        FileNode* dir = store->makeDirectoryShell(rec.name, std::nullopt, rec.count, &arena);
+        parent->putChild(index, dir);
+        open.push_back({dir, rec.size, 0, rec.count});  // `top` is dead from here
+    }
+    return Loaded{NodeRef(root), eventId};
+}
+
+// ---- encoding ----------------------------------------------------------------
+
+void encodeInto(GrowingBuffer& out, const FileNode& root, std::string_view rootPath,
+                std::uint64_t eventId) {
+    auto putString = [](unsigned char* p, std::string_view s) {
+        p = writeLE(p, static_cast<std::uint16_t>(s.size()));
+        std::memcpy(p, s.data(), s.size());
+        return p + s.size();
+    };
+    rootPath = clipped(rootPath);
+    unsigned char* p = out.room(kMagic.size() + 4 + 8 + 2 + rootPath.size());
+    std::memcpy(p, kMagic.data(), kMagic.size());
+    p = writeLE(p + kMagic.size(), kVersion);
+    p = writeLE(p, eventId);
+    putString(p, rootPath);
+
+    std::vector<const FileNode*> pending{&root};
+    while (!pending.empty()) {
+        const FileNode* node = pending.back();
+        pending.pop_back();
+        const std::string_view name = clipped(node->name());
+        const std::size_t count = node->childCount();
+        p = putString(out.room(kMinRecord + name.size()), name);
+        *p++ = node->isDirectory() ? 1 : 0;
+        p = writeLE(p, node->size());
+        writeLE(p, static_cast<std::uint32_t>(count));
+        for (std::size_t i = count; i-- > 0;) pending.push_back(node->child(i));
+    }
+}
+
+}  // namespace
+
+// ---- public ------------------------------------------------------------------
+
+std::optional<std::string> fileURL(std::string_view rootPath) {
+    std::optional<std::string> base = tidewell::dataHome();
+    if (!base) return std::nullopt;
+    std::optional<std::string> name = hashedName(rootPath);
+    if (!name) return std::nullopt;
+    std::string folder = std::move(*base);
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (folder.back() != '/') folder += '/';
+    folder += "Brackwater/TreeCache";
+    makeDirectories(folder, 0700);  // the files reveal names: private folders
+    return folder + '/' + *name;
+}
+
+std::vector<unsigned char> encode(const FileNode& root, std::string_view rootPath,
+                                  std::uint64_t eventId) {
+    GrowingBuffer out(kInitialBuffer);
+    encodeInto(out, root, rootPath, eventId);
+    return {out.bytes().begin(), out.bytes().end()};
+}
+
+std::optional<Loaded> decode(std::span<const unsigned char> bytes, std::string_view rootPath) {
+    try {
+        return decodeTree(bytes, rootPath);
+    } catch (const std::bad_alloc&) {
+        // A tree too large for one store's region: no cache is better than a crash.
+        return std::nullopt;
+    }
+}
+
+bool save(const FileNode& root, std::string_view rootPath, std::uint64_t eventId) {
+    const std::optional<std::string> target = fileURL(rootPath);
+    if (!target) return false;
+    try {
+        GrowingBuffer bytes(kInitialBuffer);
+        encodeInto(bytes, root, rootPath, eventId);
+        return replaceFile(*target, bytes.bytes());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+std::optional<Loaded> load(std::string_view rootPath) {
+    const std::optional<std::string> path = fileURL(rootPath);
+    if (!path) return std::nullopt;
+    const Mapping file = Mapping::ofFile(*path);
+    if (file.bytes().empty()) return std::nullopt;
+    return decode(file.bytes(), rootPath);
+}
+
+}  // namespace tidewell::TreeCache
