@@ -12,6 +12,7 @@ constexpr std::string_view kUsage =
     "Kullanım: tidewell-cli KOMUT ...\n"
     "Komutlar:\n"
     "  scan YOL [--depth N] [--json] [--whole-disk]   bir klasörü tarar ve boyutunu yazar\n"
+    "  scan --cached YOL [--depth N]                  önbellekten günceller ya da tarar\n"
     "  history watch KÖK                              KÖK'teki değişiklikleri kaydettirir\n"
     "  history now                                    geçmişin en yeni kimliğini yazar\n"
     "  history changes KÖK --since KİMLİK             o kimlikten beri değişen klasörleri yazar\n";

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "display_text.h"
 #include "interrupt.h"
@@ -27,9 +28,11 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Kullanım: tidewell-cli scan YOL [--depth N] [--json] [--whole-disk]\n"
+    "          tidewell-cli scan --cached YOL [--depth N]\n"
     "  --depth N      ağacı N düzey derinliğe kadar, büyükten küçüğe yazar\n"
     "  --json         sonucu tek bir JSON nesnesi olarak yazar\n"
-    "  --whole-disk   tüm disk taramasında atlanan yolları atlar\n";
+    "  --whole-disk   tüm disk taramasında atlanan yolları atlar\n"
+    "  --cached       önbelleği ve değişiklik geçmişini kullanır, önbelleği güncel bırakır\n";
 
 struct ScanOptions {
     std::string path;
@@ -88,7 +91,27 @@ class ProgressLine {
 
 }  // namespace
 
+// The cached scan runs the application model, in a program of its own next
+// to this one, so that a plain scan never loads Qt.
+int runCachedScan(std::span<const std::string_view> args) {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::string program = (self.parent_path() / "tidewell-cli-cached").string();
+    std::vector<std::string> owned{program};
+    for (const std::string_view a : args)
+        if (a != "--cached") owned.emplace_back(a);
+    std::vector<char*> argv;
+    for (std::string& a : owned) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    std::cerr << "tidewell-cli: " << program << " çalıştırılamadı: " << std::strerror(errno)
+              << '\n';
+    return 1;
+}
+
 int runScanCommand(std::span<const std::string_view> args) {
+    for (const std::string_view a : args)
+        if (a == "--cached") return runCachedScan(args);
     const std::optional<ScanOptions> opts = parse(args);
     if (!opts) {
         std::cerr << kUsage;

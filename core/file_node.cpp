@@ -195,7 +195,7 @@ std::string FileNode::path() const {
 }
 
 void FileNode::storeSlots(std::span<FileNode* const> nodes) {
-    std::int32_t* base = slots();
+    std::int32_t* base = slotArray();
     for (std::size_t i = 0; i < nodes.size(); ++i) base[i] = unitsBetween(base, nodes[i]);
 }
 
@@ -209,7 +209,7 @@ std::size_t FileNode::indexOf(const FileNode* c) const {
 void FileNode::sortChildrenBySize() {
     const std::size_t n = childCount();
     if (n < 2) return;
-    std::int32_t* s = slots();
+    std::int32_t* s = slotArray();
     auto sizeAt = [s](std::int32_t v) { return slotTarget(s, v)->size(); };
     if (n <= 32) {
         // Insertion sort: stable, and no buffer for the many small directories.
@@ -229,7 +229,7 @@ void FileNode::sortChildrenBySize() {
 // Moves one child whose size changed to where a stable sort would put it,
 // given that the others are in order: O(n) instead of a full sort per ancestor.
 void FileNode::repositionChild(std::size_t index) {
-    std::int32_t* s = slots();
+    std::int32_t* s = slotArray();
     const std::size_t n = childCount();
     const std::int32_t moving = s[index];
     const std::int64_t sz = slotTarget(s, moving)->size();
@@ -287,7 +287,7 @@ void FileNode::replaceChild(FileNode* oldChild, FileNode* newChild) {
         throw std::invalid_argument("child from another tree");
     const std::size_t i = indexOf(oldChild);
     if (i == childCount()) return;
-    std::int32_t* s = slots();
+    std::int32_t* s = slotArray();
     s[i] = unitsBetween(s, newChild);
     newChild->setParent(this);
     oldChild->setParent(nullptr);
@@ -301,7 +301,7 @@ void FileNode::removeFromParent() {
     const std::size_t i = p->indexOf(this);
     const std::size_t n = p->childCount();
     if (i == n) return;
-    std::int32_t* s = p->slots();
+    std::int32_t* s = p->slotArray();
     std::memmove(s + i, s + i + 1, (n - i - 1) * sizeof(std::int32_t));
     p->dirInfo()->count = static_cast<std::uint32_t>(n - 1);
     setParent(nullptr);

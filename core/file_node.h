@@ -45,7 +45,7 @@ class FileNode {
     }
 
     std::size_t childCount() const { return isDirectory() ? dirInfo()->count : 0; }
-    FileNode* child(std::size_t i) const { return slotTarget(slots(), slots()[i]); }
+    FileNode* child(std::size_t i) const { return slotTarget(slotArray(), slotArray()[i]); }
 
     class ChildRange;
     ChildRange children() const;
@@ -66,7 +66,7 @@ class FileNode {
     // then seal it with the final count and size. The builder keeps the
     // invariants; nothing is re-sorted or re-summed here.
     void putChild(std::size_t i, FileNode* child) {
-        slots()[i] = unitsBetween(slots(), child);
+        slotArray()[i] = unitsBetween(slotArray(), child);
         child->setParent(this);
     }
     void sealChildren(std::size_t count, std::int64_t size) {
@@ -115,7 +115,7 @@ class FileNode {
     }
     // Slots hold each child's offset from the start of the slot array, so
     // reordering children is a plain move of 32-bit values.
-    std::int32_t* slots() const {
+    std::int32_t* slotArray() const {
         DirInfo* info = dirInfo();
         return reinterpret_cast<std::int32_t*>(
             offsetBy(reinterpret_cast<char*>(info), info->slotsDelta));

@@ -1,0 +1,123 @@
+// tidewell-cli-cached: `tidewell-cli scan --cached PATH` runs here, so that the
+// plain scanner stays free of Qt. It drives the application model's own scan
+// path without a window: cache, change history, refresh or full scan, and a
+// cache left up to date.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <charconv>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string_view>
+
+#include "app_model.h"
+#include "display_text.h"
+#include "size_format.h"
+#include "text_output.h"
+#include "tree_summary.h"
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+extern "C" void onInterrupt(int) {
+    gInterrupted = 1;
+}
+
+int usage() {
+    std::cerr << "Kullanım: tidewell-cli scan --cached YOL [--depth N]\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string path;
+    int depth = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--depth" && i + 1 < argc) {
+            const std::string_view v = argv[++i];
+            auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), depth);
+            if (ec != std::errc() || end != v.data() + v.size() || depth < 0) return usage();
+        } else if (!a.starts_with("--") && path.empty()) {
+            path = std::string(a);
+        } else {
+            return usage();
+        }
+    }
+    if (path.empty()) return usage();
+    std::error_code ec;
+    path = std::filesystem::absolute(path, ec).lexically_normal().string();
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        std::cerr << "tidewell-cli: " << tidewell::repairUtf8(path)
+                  << " incelenemiyor: " << std::strerror(errno) << '\n';
+        return 1;
+    }
+
+    QCoreApplication app(argc, argv);
+    tidewell::AppModel model;
+    const bool live = ::isatty(STDERR_FILENO) != 0;
+    QObject::connect(&model, &tidewell::AppModel::progressChanged, [&] {
+        if (!live) return;
+        const tidewell::ScanProgress& p = model.progress();
+        std::cerr << "\r\033[K" << tidewell::cli::formatCount(p.fileCount) << " öğe · "
+                  << tidewell::formatBytes(p.byteCount) << " · "
+                  << tidewell::repairUtf8(p.currentPath).substr(0, 60) << std::flush;
+    });
+    QObject::connect(&model, &tidewell::AppModel::screenChanged, &app, [&] {
+        if (model.screen() != tidewell::AppModel::Screen::scanning) app.quit();
+    });
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    QTimer interruptWatch;
+    QObject::connect(&interruptWatch, &QTimer::timeout, [&] {
+        if (gInterrupted != 0) model.cancelScan();
+    });
+    interruptWatch.start(50);
+
+    QElapsedTimer timer;
+    timer.start();
+    model.startScan(QString::fromStdString(path));
+    if (model.screen() == tidewell::AppModel::Screen::scanning) app.exec();
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    if (live) std::cerr << "\r\033[K" << std::flush;
+    if (gInterrupted != 0) {
+        std::cerr << "tidewell-cli: tarama iptal edildi\n";
+        return 130;
+    }
+    if (model.screen() != tidewell::AppModel::Screen::results || !model.root()) {
+        std::cerr << "tidewell-cli: " << tidewell::repairUtf8(path) << " incelenemiyor\n";
+        return 1;
+    }
+    const tidewell::AppModel::RunReport& report = model.lastRunReport();
+    if (report.refreshed)
+        std::cout << "Önbellekten güncellendi: " << report.directoriesReread
+                  << " klasör yeniden okundu · ";
+    else
+        std::cout << "Tam tarama (" << report.fullScanReason.toStdString() << ") · ";
+    std::cout << tidewell::cli::formatSeconds(seconds) << '\n';
+
+    const tidewell::FileNode* root = model.root().get();
+    const auto counts = tidewell::cli::countSubtrees(root, depth);
+    const tidewell::cli::SubtreeCounts total =
+        root->isDirectory() ? counts.at(root) : tidewell::cli::SubtreeCounts{1, 0};
+    std::cout << tidewell::repairUtf8(root->path()) << '\n'
+              << "Toplam " << tidewell::formatBytes(root->size()) << " · "
+              << tidewell::cli::formatCount(total.files + total.directories) << " öğe ("
+              << tidewell::cli::formatCount(total.files) << " dosya, "
+              << tidewell::cli::formatCount(total.directories) << " klasör)\n";
+    if (depth > 0) {
+        std::cout << '\n';
+        tidewell::cli::printTree(std::cout, root, depth);
+    }
+    // The cache is left up to date before the process ends.
+    model.waitForCacheSaves();
+    return 0;
+}

@@ -1,0 +1,510 @@
+#include "app_model.h"
+
+#include <qcoro/qcorofuture.h>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+
+#include "change_tracker.h"
+#include "history_recording.h"
+#include "journal.h"
+#include "journal_history.h"
+#include "platform_info.h"
+#include "pool_call.h"
+#include "progress_channel.h"
+#include "skip_paths.h"
+#include "tree_cache.h"
+
+namespace tidewell {
+
+namespace {
+
+constexpr std::int64_t kMaxHistoryEvents = 60000;
+constexpr double kHistoryTimeoutSeconds = 15.0;
+
+ScanProgress status(const char* text) {
+    return ScanProgress{0, 0, text};
+}
+
+QString lastComponent(const QString& path) {
+    if (path == "/") return path;
+    return path.section('/', -1, -1, QString::SectionSkipEmpty);
+}
+
+QString normalizedPath(const QString& path) {
+    QString p = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return p.isEmpty() ? QStringLiteral("/") : p;
+}
+
+}  // namespace
+
+// One scan task: how to cancel it, and the channel its progress takes.
+struct AppModel::ScanRun {
+    std::stop_source stop;
+    std::shared_ptr<ProgressChannel> channel;
+    bool cancelled() const { return stop.stop_requested(); }
+};
+
+AppModel::AppModel(QObject* parent)
+    : QObject(parent),
+      engine_(std::make_shared<ScanEngine>()),
+      settings_(QStringLiteral("Quillon"), QStringLiteral("Brackwater")) {
+    savedLocations_ = loadSavedLocations(settings_);
+    vizMode_ = settings_.value(QStringLiteral("vizMode")).toString() == QLatin1String("sunburst")
+                   ? VizMode::sunburst
+                   : VizMode::treemap;
+    if (const std::optional<std::string> dir = journal::historyDirectory()) {
+        recording_ = std::make_shared<HistoryRecording>(*dir);
+        history_ = std::make_shared<JournalHistory>(*dir);
+    }
+    loadPool_.setMaxThreadCount(4);
+    savePool_.setMaxThreadCount(1);
+    savePool_.setThreadPriority(QThread::LowPriority);
+}
+
+AppModel::~AppModel() {
+    if (currentRun_) {
+        currentRun_->stop.request_stop();
+        currentRun_->channel->cancel();
+    }
+    // The pools wait for their work; a cancelled scan ends at its next check.
+    loadPool_.waitForDone();
+    savePool_.waitForDone();
+}
+
+// ---- the scan lifecycle ------------------------------------------------------
+
+void AppModel::startScan(const QUrl& url) {
+    startScan(url.isLocalFile() ? url.toLocalFile() : url.path());
+}
+
+void AppModel::startScan(const QString& rawPath) {
+    const QString path = normalizedPath(rawPath);
+    // No sandbox here: access is always granted, and held for one location at a time.
+    scopedPath_.reset();
+    scopedPath_ = path;
+    const bool wholeDisk = path == QLatin1String("/");
+    setPickedFolderName(wholeDisk ? startupDiskName() : lastComponent(path));
+    rememberLocation(path, wholeDisk);
+    setScreen(Screen::scanning);
+    setProgress(status("başlatılıyor…"));
+    refreshVolumeUsage(path);
+
+    auto run = std::make_shared<ScanRun>();
+    QPointer<AppModel> self(this);
+    run->channel = std::make_shared<ProgressChannel>(this, [self](const ScanProgress& p) {
+        if (self) self->setProgress(p);
+    });
+    currentRun_ = run;
+    scanTask(path, wholeDisk, run);  // runs on by itself; it holds the model weakly
+}
+
+// Operands of co_await are kept in named locals throughout: g++ 12 destroys
+// some temporaries in a co_await expression twice.
+
+QCoro::Task<> AppModel::scanTask(QString location, bool wholeDisk, std::shared_ptr<ScanRun> run) {
+    QPointer<AppModel> self(this);
+    QCoro::Task<NodeRef> scanning = runScan(location, wholeDisk, run);
+    NodeRef root = co_await std::move(scanning);
+    run->channel->finish();
+    if (run->cancelled() || !self) co_return;
+    if (self->currentRun_ == run) self->currentRun_.reset();
+    if (!root)
+        self->resetToSelect();
+    else
+        self->finishScan(std::move(root));
+}
+
+QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
+                                       std::shared_ptr<ScanRun> run) {
+    QPointer<AppModel> self(this);
+    QThreadPool* pool = &loadPool_;
+    const std::string path = location.toStdString();
+    auto skips = std::make_shared<const SkipPaths>(wholeDisk ? wholeDiskSkipPaths() : SkipPaths{});
+    const ProgressSink sink = run->channel->sink();
+    const std::stop_token stop = run->stop.get_token();
+    std::shared_ptr<ScanEngine> engine = engine_;
+    std::shared_ptr<HistoryRecording> recording = recording_;
+    std::shared_ptr<JournalHistory> history = history_;
+    scannedRootPath_ = path;
+    RunReport report;
+
+    // The recorder must watch the root before an identifier is taken, so that
+    // every change after that identifier is in the history.
+    // The identifier is the recorder's answer to a sync: everything it had
+    // seen by then is in the journal below it.
+    auto takeIdentifier = [recording, history, path, engine]() -> std::optional<quint64> {
+        if (!recording || !history || !recording->ensureRecorded(path)) return std::nullopt;
+        engine->setObserver(recording->scanObserver());
+        if (std::optional<quint64> synced = history->sync(std::chrono::seconds(5))) return synced;
+        return history->currentEventId();
+    };
+
+    sink(status("önbellek denetleniyor…"));
+    PoolCall loading(*pool, [path] { return TreeCache::load(path); });
+    std::optional<TreeCache::Loaded> cached = co_await loading;
+    if (!self || run->cancelled()) co_return NodeRef();
+
+    if (!cached) {
+        report.fullScanReason = QStringLiteral("önbellek yok");
+    } else {
+        sink(status("değişiklikler sorgulanıyor…"));
+        PoolCall taking(*pool, takeIdentifier);
+        const std::optional<quint64> queryId = co_await taking;
+        if (!self || run->cancelled()) co_return NodeRef();
+        ChangeTracker::Answer answer{std::nullopt, "değişiklik geçmişi kaydedilemiyor"};
+        if (queryId) {
+            const std::uint64_t since = cached->eventId;
+            PoolCall asking(*pool, [history, path, since] {
+                return ChangeTracker::ask(*history, path, since, kMaxHistoryEvents,
+                                          kHistoryTimeoutSeconds);
+            });
+            answer = co_await asking;
+            if (!self || run->cancelled()) co_return NodeRef();
+        }
+        if (answer.changes) {
+            const std::size_t n =
+                answer.changes->changedDirs.size() + answer.changes->subtreeDirs.size();
+            sink(ScanProgress{0, 0, std::to_string(n) + " klasör güncelleniyor…"});
+            NodeRef cachedRoot = cached->root;
+            auto changes = std::make_shared<const ChangeSet>(std::move(*answer.changes));
+            PoolCall refreshing(*pool, [=] {
+                return engine->refresh(cachedRoot, path, *changes, *skips, sink, stop);
+            });
+            NodeRef refreshed = co_await refreshing;
+            if (!self || run->cancelled()) co_return NodeRef();
+            if (refreshed) {
+                self->cacheEventId_ = *queryId;
+                self->scheduleCacheSave(refreshed, path, *queryId);
+                report.refreshed = true;
+                report.directoriesReread = static_cast<qint64>(n);
+                self->lastRun_ = report;
+                co_return refreshed;
+            }
+            report.fullScanReason = QStringLiteral("değişiklikler yerinde uygulanamadı");
+        } else {
+            report.fullScanReason = QStringLiteral("değişiklik geçmişi güvenilmez: ") +
+                                    QString::fromStdString(answer.reason);
+        }
+    }
+
+    // Full scan.
+    PoolCall taking(*pool, takeIdentifier);
+    const std::optional<quint64> scanId = co_await taking;
+    if (!self || run->cancelled()) co_return NodeRef();
+    const std::optional<std::string> name =
+        self->pickedFolderName_ ? std::optional(self->pickedFolderName_->toStdString())
+                                : std::nullopt;
+    PoolCall scanning(*pool, [=] { return engine->scan(path, name, *skips, sink, stop); });
+    NodeRef root = co_await scanning;
+    if (!root) co_return NodeRef();
+    if (self && !run->cancelled()) {
+        // Without a history identifier the tree is not cached: nothing could
+        // bring it up to date later.
+        self->cacheEventId_ = scanId;
+        if (scanId) self->scheduleCacheSave(root, path, *scanId);
+        self->lastRun_ = report;
+    }
+    co_return root;
+}
+
+void AppModel::finishScan(NodeRef root) {
+    setRoot(root);
+    setPath({root});
+    setHovered(nullptr);
+    setBasket({});
+    setScreen(Screen::results);
+}
+
+void AppModel::cancelScan() {
+    if (currentRun_) {
+        currentRun_->stop.request_stop();
+        currentRun_->channel->cancel();
+    }
+    resetToSelect();
+}
+
+void AppModel::resetToSelect() {
+    if (currentRun_) {
+        currentRun_->stop.request_stop();
+        currentRun_->channel->cancel();
+        currentRun_.reset();
+    }
+    scopedPath_.reset();
+    setScreen(Screen::select);
+    setProgress(ScanProgress{});
+    setRoot(NodeRef());
+    setPath({});
+    setBasket({});
+    setHovered(nullptr);
+    setFreed(0);
+}
+
+void AppModel::scanWholeDisk() {
+    if (std::optional<SavedLocation> whole = wholeDiskLocation(savedLocations_)) {
+        if (std::optional<QString> url = resolveBookmark(*whole)) {
+            startScan(*url);
+            return;
+        }
+    }
+    // Nothing to grant on Linux: the whole disk is scanned directly.
+    startScan(QStringLiteral("/"));
+}
+
+void AppModel::scheduleCacheSave(NodeRef root, std::string path, quint64 eventId) {
+    // One thread in the save pool: saves never overlap and land in order.
+    savePool_.start([root = std::move(root), path = std::move(path), eventId] {
+        TreeCache::save(*root, path, eventId);
+    });
+}
+
+void AppModel::waitForCacheSaves() {
+    savePool_.waitForDone();
+}
+
+// ---- saved locations -----------------------------------------------------------
+
+void AppModel::rememberLocation(const QString& path, bool wholeDisk) {
+    const std::optional<QByteArray> bookmark = makeBookmark(path);
+    if (!bookmark) return;
+    SavedLocation entry;
+    entry.path = path;
+    entry.name = pickedFolderName_.value_or(lastComponent(path));
+    entry.isFullDisk = wholeDisk;
+    entry.lastScan = QDateTime::currentDateTimeUtc();
+    entry.bookmark = *bookmark;
+    savedLocations_ = withLocation(savedLocations_, entry);
+    emit savedLocationsChanged();
+    storeSavedLocations();
+}
+
+void AppModel::storeSavedLocations() {
+    tidewell::storeSavedLocations(settings_, savedLocations_);
+}
+
+std::optional<QString> AppModel::resolveBookmark(const SavedLocation& location) {
+    std::optional<QString> path = tidewell::resolveBookmark(location.bookmark);
+    if (!path) forgetLocation(location);
+    return path;
+}
+
+void AppModel::forgetLocation(const SavedLocation& location) {
+    savedLocations_ = withoutLocation(savedLocations_, location.path);
+    emit savedLocationsChanged();
+    storeSavedLocations();
+}
+
+void AppModel::forgetLocation(int index) {
+    if (index >= 0 && index < savedLocations_.size()) forgetLocation(savedLocations_.at(index));
+}
+
+void AppModel::openSavedLocation(const SavedLocation& location) {
+    if (std::optional<QString> path = resolveBookmark(location)) {
+        startScan(*path);
+        return;
+    }
+    setErrorMessage(QStringLiteral("“") + location.name +
+                    QStringLiteral("” erişimi yenilenemedi — taşınmış ya da silinmiş olabilir. "
+                                   "Lütfen yeniden seç."));
+}
+
+void AppModel::openSavedLocation(int index) {
+    if (index >= 0 && index < savedLocations_.size()) openSavedLocation(savedLocations_.at(index));
+}
+
+QString AppModel::startupDiskLabel() const {
+    return tidewell::startupDiskLabel();
+}
+
+// ---- volume usage ----------------------------------------------------------------
+
+void AppModel::refreshVolumeUsage(const QString& path) {
+    const VolumeUsage usage = volumeUsage(path);
+    setVolume(usage.total, usage.free);
+}
+
+// ---- field writes --------------------------------------------------------------
+
+FileNode* AppModel::focus() const {
+    if (!path_.isEmpty()) return path_.back().get();
+    return root_.get();
+}
+
+void AppModel::setScreen(Screen s) {
+    if (screen_ == s) return;
+    screen_ = s;
+    emit screenChanged();
+}
+
+void AppModel::setProgress(const ScanProgress& p) {
+    progress_ = p;
+    emit progressChanged();
+}
+
+void AppModel::setRoot(NodeRef root) {
+    if (root_ == root) return;
+    root_ = std::move(root);
+    emit rootChanged();
+}
+
+void AppModel::setPath(QList<NodeRef> path) {
+    if (path_ == path) return;
+    path_ = std::move(path);
+    emit pathChanged();
+}
+
+void AppModel::setHovered(FileNode* node) {
+    if (hovered_ == node) return;
+    hovered_ = node;
+    emit hoveredChanged();
+}
+
+void AppModel::setBasket(QList<NodeRef> basket) {
+    if (basket_ == basket) return;
+    basket_ = std::move(basket);
+    emit basketChanged();
+}
+
+void AppModel::setFreed(qint64 v) {
+    if (freed_ == v) return;
+    freed_ = v;
+    emit freedChanged();
+}
+
+void AppModel::setPickedFolderName(std::optional<QString> name) {
+    if (pickedFolderName_ == name) return;
+    pickedFolderName_ = std::move(name);
+    emit pickedFolderNameChanged();
+}
+
+void AppModel::setErrorMessage(std::optional<QString> text) {
+    if (errorMessage_ == text) return;
+    errorMessage_ = std::move(text);
+    emit errorMessageChanged();
+}
+
+void AppModel::setShowDeleteConfirm(bool v) {
+    if (showDeleteConfirm_ == v) return;
+    showDeleteConfirm_ = v;
+    emit showDeleteConfirmChanged();
+}
+
+void AppModel::setQuickLookURL(const QUrl& url) {
+    if (quickLookURL_ == url) return;
+    quickLookURL_ = url;
+    emit quickLookURLChanged();
+}
+
+void AppModel::setVizMode(VizMode mode) {
+    // Every write is stored, as the preference is the field's memory.
+    settings_.setValue(QStringLiteral("vizMode"), mode == VizMode::sunburst
+                                                      ? QStringLiteral("sunburst")
+                                                      : QStringLiteral("treemap"));
+    if (vizMode_ == mode) return;
+    vizMode_ = mode;
+    emit vizModeChanged();
+}
+
+void AppModel::setShowSmartCleanup(bool v) {
+    if (showSmartCleanup_ == v) return;
+    showSmartCleanup_ = v;
+    emit showSmartCleanupChanged();
+}
+
+void AppModel::setShowDownloads(bool v) {
+    if (showDownloads_ == v) return;
+    showDownloads_ = v;
+    emit showDownloadsChanged();
+}
+
+void AppModel::setDownloadsFilter(DownloadsFilter f) {
+    if (downloadsFilter_ == f) return;
+    downloadsFilter_ = f;
+    emit downloadsFilterChanged();
+}
+
+void AppModel::setShowTopFiles(bool v) {
+    if (showTopFiles_ == v) return;
+    showTopFiles_ = v;
+    emit showTopFilesChanged();
+}
+
+void AppModel::setVolume(std::optional<qint64> total, std::optional<qint64> free) {
+    if (volumeTotal_ != total) {
+        volumeTotal_ = total;
+        emit volumeTotalChanged();
+    }
+    if (volumeFree_ != free) {
+        volumeFree_ = free;
+        emit volumeFreeChanged();
+    }
+}
+
+// ---- QML faces ---------------------------------------------------------------------
+
+QVariantList AppModel::pathValues() const {
+    QVariantList out;
+    for (const NodeRef& n : path_) out.push_back(QVariant::fromValue(NodeValue(n)));
+    return out;
+}
+
+void AppModel::setPathValues(const QVariantList& values) {
+    QList<NodeRef> nodes;
+    for (const QVariant& v : values) nodes.push_back(v.value<NodeValue>().ref());
+    setPath(std::move(nodes));
+}
+
+QVariant AppModel::hoveredValue() const {
+    return hovered_ != nullptr ? QVariant::fromValue(reinterpret_cast<quintptr>(hovered_))
+                               : QVariant();
+}
+
+void AppModel::setHoveredValue(const QVariant& v) {
+    if (!v.isValid() || v.isNull())
+        setHovered(nullptr);
+    else if (v.canConvert<NodeValue>() && v.userType() == qMetaTypeId<NodeValue>())
+        setHovered(v.value<NodeValue>().node());
+    else
+        setHovered(reinterpret_cast<FileNode*>(v.value<quintptr>()));
+}
+
+QVariantList AppModel::basketValues() const {
+    QVariantList out;
+    for (const NodeRef& n : basket_) out.push_back(QVariant::fromValue(NodeValue(n)));
+    return out;
+}
+
+QVariant AppModel::pickedFolderNameValue() const {
+    return pickedFolderName_ ? QVariant(*pickedFolderName_) : QVariant();
+}
+
+QVariant AppModel::errorMessageValue() const {
+    return errorMessage_ ? QVariant(*errorMessage_) : QVariant();
+}
+
+void AppModel::setErrorMessageValue(const QVariant& v) {
+    if (!v.isValid() || v.isNull())
+        setErrorMessage(std::nullopt);
+    else
+        setErrorMessage(v.toString());
+}
+
+QVariantList AppModel::savedLocationValues() const {
+    QVariantList out;
+    for (const SavedLocation& l : savedLocations_)
+        out.push_back(QVariantMap{{"path", l.path},
+                                  {"name", l.name},
+                                  {"isFullDisk", l.isFullDisk},
+                                  {"lastScan", l.lastScan}});
+    return out;
+}
+
+QVariant AppModel::volumeTotalValue() const {
+    return volumeTotal_ ? QVariant(*volumeTotal_) : QVariant();
+}
+
+QVariant AppModel::volumeFreeValue() const {
+    return volumeFree_ ? QVariant(*volumeFree_) : QVariant();
+}
+
+}  // namespace tidewell

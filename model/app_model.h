@@ -1,0 +1,279 @@
+// The one observable model the main window reads: screens, the scan
+// lifecycle with cache use and incremental refresh, the scanned tree,
+// saved locations and the scanned volume's usage. Lives on the main thread.
+#pragma once
+
+#include <QtQml/qqmlregistration.h>
+#include <QDateTime>
+#include <QFuture>
+#include <QObject>
+#include <QSettings>
+#include <QThreadPool>
+#include <QUrl>
+#include <QVariant>
+#include <memory>
+#include <optional>
+#include <stop_token>
+
+#include <qcoro/qcorotask.h>
+
+#include "file_node.h"
+#include "node_value.h"
+#include "saved_locations.h"
+#include "scan_engine.h"
+#include "scan_progress_value.h"
+
+namespace tidewell {
+
+class HistoryRecording;
+class JournalHistory;
+class ProgressChannel;
+
+class AppModel : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("the application's one model is made in C++")
+
+  public:
+    enum class Screen { select, scanning, results };
+    Q_ENUM(Screen)
+    enum class VizMode { treemap, sunburst };
+    Q_ENUM(VizMode)
+    enum class DownloadsFilter { all, days30, days90, year1, years3, big };
+    Q_ENUM(DownloadsFilter)
+
+  private:
+    Q_PROPERTY(Screen screen READ screen NOTIFY screenChanged)
+    Q_PROPERTY(tidewell::ScanProgressValue progress READ progressValue NOTIFY progressChanged)
+    Q_PROPERTY(tidewell::NodeValue root READ rootValue NOTIFY rootChanged)
+    Q_PROPERTY(QVariantList path READ pathValues WRITE setPathValues NOTIFY pathChanged)
+    Q_PROPERTY(QVariant hovered READ hoveredValue WRITE setHoveredValue NOTIFY hoveredChanged)
+    Q_PROPERTY(qint64 treeVersion READ treeVersion NOTIFY treeVersionChanged)
+    Q_PROPERTY(QVariantList basket READ basketValues NOTIFY basketChanged)
+    Q_PROPERTY(qint64 freed READ freed NOTIFY freedChanged)
+    Q_PROPERTY(QVariant pickedFolderName READ pickedFolderNameValue NOTIFY pickedFolderNameChanged)
+    Q_PROPERTY(QVariant errorMessage READ errorMessageValue WRITE setErrorMessageValue NOTIFY
+                   errorMessageChanged)
+    Q_PROPERTY(bool showDeleteConfirm READ showDeleteConfirm WRITE setShowDeleteConfirm NOTIFY
+                   showDeleteConfirmChanged)
+    Q_PROPERTY(bool isDeleting READ isDeleting NOTIFY isDeletingChanged)
+    Q_PROPERTY(QVariantList savedLocations READ savedLocationValues NOTIFY savedLocationsChanged)
+    Q_PROPERTY(QUrl quickLookURL READ quickLookURL WRITE setQuickLookURL NOTIFY quickLookURLChanged)
+    Q_PROPERTY(VizMode vizMode READ vizMode WRITE setVizMode NOTIFY vizModeChanged)
+    Q_PROPERTY(bool showSmartCleanup READ showSmartCleanup WRITE setShowSmartCleanup NOTIFY
+                   showSmartCleanupChanged)
+    Q_PROPERTY(QVariant smartResults READ smartResults NOTIFY smartResultsChanged)
+    Q_PROPERTY(bool isAnalyzingSmart READ isAnalyzingSmart NOTIFY isAnalyzingSmartChanged)
+    Q_PROPERTY(
+        qint64 smartResultsVersion READ smartResultsVersion NOTIFY smartResultsVersionChanged)
+    Q_PROPERTY(
+        bool showDownloads READ showDownloads WRITE setShowDownloads NOTIFY showDownloadsChanged)
+    Q_PROPERTY(
+        tidewell::NodeValue downloadsTree READ downloadsTreeValue NOTIFY downloadsTreeChanged)
+    Q_PROPERTY(bool isScanningDownloads READ isScanningDownloads NOTIFY isScanningDownloadsChanged)
+    Q_PROPERTY(QVariantMap downloadsDates READ downloadsDates NOTIFY downloadsDatesChanged)
+    Q_PROPERTY(
+        QVariantList downloadsSelection READ downloadsSelection NOTIFY downloadsSelectionChanged)
+    Q_PROPERTY(DownloadsFilter downloadsFilter READ downloadsFilter WRITE setDownloadsFilter NOTIFY
+                   downloadsFilterChanged)
+    Q_PROPERTY(bool showTopFiles READ showTopFiles WRITE setShowTopFiles NOTIFY showTopFilesChanged)
+    Q_PROPERTY(QVariant topFiles READ topFiles NOTIFY topFilesChanged)
+    Q_PROPERTY(bool isAnalyzingTop READ isAnalyzingTop NOTIFY isAnalyzingTopChanged)
+    Q_PROPERTY(qint64 topFilesVersion READ topFilesVersion NOTIFY topFilesVersionChanged)
+    Q_PROPERTY(QVariant volumeTotal READ volumeTotalValue NOTIFY volumeTotalChanged)
+    Q_PROPERTY(QVariant volumeFree READ volumeFreeValue NOTIFY volumeFreeChanged)
+    Q_PROPERTY(tidewell::NodeValue focus READ focusValue NOTIFY pathChanged)
+    Q_PROPERTY(QString startupDiskLabel READ startupDiskLabel CONSTANT)
+
+  public:
+    // How the last scan went, for the command line and the tests.
+    struct RunReport {
+        bool refreshed = false;  // brought up to date from the cache
+        qint64 directoriesReread = 0;
+        QString fullScanReason;  // why a full scan ran, when one did
+    };
+
+    explicit AppModel(QObject* parent = nullptr);
+    ~AppModel() override;
+
+    // Flows.
+    Q_INVOKABLE void startScan(const QUrl& url);
+    void startScan(const QString& path);
+    Q_INVOKABLE void scanWholeDisk();
+    Q_INVOKABLE void openSavedLocation(int index);
+    void openSavedLocation(const SavedLocation& location);
+    Q_INVOKABLE void cancelScan();
+    Q_INVOKABLE void resetToSelect();
+    Q_INVOKABLE void forgetLocation(int index);
+    void forgetLocation(const SavedLocation& location);
+    std::optional<QString> resolveBookmark(const SavedLocation& location);
+    void refreshVolumeUsage(const QString& path);
+
+    // Reads.
+    Screen screen() const { return screen_; }
+    const ScanProgress& progress() const { return progress_; }
+    const NodeRef& root() const { return root_; }
+    const QList<NodeRef>& path() const { return path_; }
+    FileNode* focus() const;
+    qint64 treeVersion() const { return treeVersion_; }
+    const QList<NodeRef>& basket() const { return basket_; }
+    qint64 freed() const { return freed_; }
+    const std::optional<QString>& pickedFolderName() const { return pickedFolderName_; }
+    const std::optional<QString>& errorMessage() const { return errorMessage_; }
+    bool showDeleteConfirm() const { return showDeleteConfirm_; }
+    bool isDeleting() const { return isDeleting_; }
+    const QList<SavedLocation>& savedLocations() const { return savedLocations_; }
+    QUrl quickLookURL() const { return quickLookURL_; }
+    VizMode vizMode() const { return vizMode_; }
+    bool showSmartCleanup() const { return showSmartCleanup_; }
+    QVariant smartResults() const { return smartResults_; }
+    bool isAnalyzingSmart() const { return isAnalyzingSmart_; }
+    qint64 smartResultsVersion() const { return smartResultsVersion_; }
+    bool showDownloads() const { return showDownloads_; }
+    bool isScanningDownloads() const { return isScanningDownloads_; }
+    QVariantMap downloadsDates() const { return downloadsDates_; }
+    QVariantList downloadsSelection() const { return downloadsSelection_; }
+    DownloadsFilter downloadsFilter() const { return downloadsFilter_; }
+    bool showTopFiles() const { return showTopFiles_; }
+    QVariant topFiles() const { return topFiles_; }
+    bool isAnalyzingTop() const { return isAnalyzingTop_; }
+    qint64 topFilesVersion() const { return topFilesVersion_; }
+    std::optional<qint64> volumeTotal() const { return volumeTotal_; }
+    std::optional<qint64> volumeFree() const { return volumeFree_; }
+    const std::optional<std::string>& scannedRootPath() const { return scannedRootPath_; }
+    std::optional<quint64> cacheEventId() const { return cacheEventId_; }
+    const RunReport& lastRunReport() const { return lastRun_; }
+    QString startupDiskLabel() const;
+
+    // Writes the views make.
+    void setPath(QList<NodeRef> path);
+    void setHovered(FileNode* node);
+    void setErrorMessage(std::optional<QString> text);
+    void setShowDeleteConfirm(bool v);
+    void setQuickLookURL(const QUrl& url);
+    void setVizMode(VizMode mode);
+    void setShowSmartCleanup(bool v);
+    void setShowDownloads(bool v);
+    void setDownloadsFilter(DownloadsFilter f);
+    void setShowTopFiles(bool v);
+
+    // Writes the tree to the cache in the background, after every save
+    // scheduled before it.
+    void scheduleCacheSave(NodeRef root, std::string path, quint64 eventId);
+    // Blocks until every scheduled cache save has been written (the command line, tests).
+    void waitForCacheSaves();
+
+  signals:
+    void screenChanged();
+    void progressChanged();
+    void rootChanged();
+    void pathChanged();
+    void hoveredChanged();
+    void treeVersionChanged();
+    void basketChanged();
+    void freedChanged();
+    void pickedFolderNameChanged();
+    void errorMessageChanged();
+    void showDeleteConfirmChanged();
+    void isDeletingChanged();
+    void savedLocationsChanged();
+    void quickLookURLChanged();
+    void vizModeChanged();
+    void showSmartCleanupChanged();
+    void smartResultsChanged();
+    void isAnalyzingSmartChanged();
+    void smartResultsVersionChanged();
+    void showDownloadsChanged();
+    void downloadsTreeChanged();
+    void isScanningDownloadsChanged();
+    void downloadsDatesChanged();
+    void downloadsSelectionChanged();
+    void downloadsFilterChanged();
+    void showTopFilesChanged();
+    void topFilesChanged();
+    void isAnalyzingTopChanged();
+    void topFilesVersionChanged();
+    void volumeTotalChanged();
+    void volumeFreeChanged();
+
+  private:
+    struct ScanRun;
+
+    QCoro::Task<NodeRef> runScan(QString location, bool wholeDisk, std::shared_ptr<ScanRun> run);
+    QCoro::Task<> scanTask(QString location, bool wholeDisk, std::shared_ptr<ScanRun> run);
+    void finishScan(NodeRef root);
+    void rememberLocation(const QString& path, bool wholeDisk);
+    void storeSavedLocations();
+
+    void setScreen(Screen s);
+    void setProgress(const ScanProgress& p);
+    void setRoot(NodeRef root);
+    void setBasket(QList<NodeRef> basket);
+    void setFreed(qint64 v);
+    void setPickedFolderName(std::optional<QString> name);
+    void setVolume(std::optional<qint64> total, std::optional<qint64> free);
+
+    // QML faces of the fields.
+    ScanProgressValue progressValue() const { return ScanProgressValue::from(progress_); }
+    NodeValue rootValue() const { return NodeValue(root_); }
+    NodeValue focusValue() const { return NodeValue(focus()); }
+    QVariantList pathValues() const;
+    void setPathValues(const QVariantList& values);
+    QVariant hoveredValue() const;
+    void setHoveredValue(const QVariant& v);
+    QVariantList basketValues() const;
+    QVariant pickedFolderNameValue() const;
+    QVariant errorMessageValue() const;
+    void setErrorMessageValue(const QVariant& v);
+    QVariantList savedLocationValues() const;
+    NodeValue downloadsTreeValue() const { return NodeValue(downloadsTree_); }
+    QVariant volumeTotalValue() const;
+    QVariant volumeFreeValue() const;
+
+    Screen screen_ = Screen::select;
+    ScanProgress progress_;
+    NodeRef root_;
+    QList<NodeRef> path_;
+    FileNode* hovered_ = nullptr;  // identity only
+    qint64 treeVersion_ = 0;
+    QList<NodeRef> basket_;
+    qint64 freed_ = 0;
+    std::optional<QString> pickedFolderName_;
+    std::optional<QString> errorMessage_;
+    bool showDeleteConfirm_ = false;
+    bool isDeleting_ = false;
+    QList<SavedLocation> savedLocations_;
+    QUrl quickLookURL_;
+    VizMode vizMode_ = VizMode::treemap;
+    bool showSmartCleanup_ = false;
+    QVariant smartResults_;
+    bool isAnalyzingSmart_ = false;
+    qint64 smartResultsVersion_ = -1;
+    bool showDownloads_ = false;
+    NodeRef downloadsTree_;
+    bool isScanningDownloads_ = false;
+    QVariantMap downloadsDates_;
+    QVariantList downloadsSelection_;
+    DownloadsFilter downloadsFilter_ = DownloadsFilter::all;
+    bool showTopFiles_ = false;
+    QVariant topFiles_;
+    bool isAnalyzingTop_ = false;
+    qint64 topFilesVersion_ = -1;
+    std::optional<qint64> volumeTotal_;
+    std::optional<qint64> volumeFree_;
+
+    // Shared with background work, which may outlive a scan (never the model's fields).
+    std::shared_ptr<ScanEngine> engine_;
+    std::shared_ptr<HistoryRecording> recording_;
+    std::shared_ptr<JournalHistory> history_;
+    std::shared_ptr<ScanRun> currentRun_;  // the running scan task and its progress channel
+    std::optional<QString> scopedPath_;    // the location whose access is held
+    std::optional<std::string> scannedRootPath_;
+    std::optional<quint64> cacheEventId_;
+    RunReport lastRun_;
+    QSettings settings_;
+    QThreadPool loadPool_;  // cache loads, change queries and scans
+    QThreadPool savePool_;  // cache saves: one thread, so they never overlap and keep their order
+};
+
+}  // namespace tidewell

@@ -1,0 +1,52 @@
+// A tree node as QML sees it: a small value that keeps the tree alive and
+// compares by the node's identity.
+#pragma once
+
+#include <QtQml/qqmlregistration.h>
+#include <QMetaType>
+#include <QString>
+
+#include "display_text.h"
+#include "file_node.h"
+
+namespace tidewell {
+
+class NodeValue {
+    Q_GADGET
+    QML_VALUE_TYPE(node)
+    Q_PROPERTY(QString name READ name CONSTANT)
+    Q_PROPERTY(qint64 size READ size CONSTANT)
+    Q_PROPERTY(bool isDirectory READ isDirectory CONSTANT)
+    Q_PROPERTY(QString path READ path CONSTANT)
+    Q_PROPERTY(bool hasChildren READ hasChildren CONSTANT)
+    Q_PROPERTY(quintptr identity READ identity CONSTANT)
+    Q_PROPERTY(bool isValid READ isValid CONSTANT)
+
+  public:
+    NodeValue() = default;
+    explicit NodeValue(NodeRef ref) : ref_(std::move(ref)) {}
+    explicit NodeValue(FileNode* node) : ref_(node) {}
+
+    // Shown names: raw bytes decoded with repair.
+    QString name() const { return ref_ ? fromBytes(ref_->name()) : QString(); }
+    qint64 size() const { return ref_ ? ref_->size() : 0; }
+    bool isDirectory() const { return ref_ && ref_->isDirectory(); }
+    QString path() const { return ref_ ? fromBytes(ref_->path()) : QString(); }
+    bool hasChildren() const { return ref_ && ref_->childCount() > 0; }
+    quintptr identity() const { return reinterpret_cast<quintptr>(ref_.get()); }
+    bool isValid() const { return static_cast<bool>(ref_); }
+
+    FileNode* node() const { return ref_.get(); }
+    const NodeRef& ref() const { return ref_; }
+    friend bool operator==(const NodeValue& a, const NodeValue& b) { return a.ref_ == b.ref_; }
+
+  private:
+    static QString fromBytes(std::string_view bytes) {
+        return QString::fromStdString(repairUtf8(bytes));
+    }
+    NodeRef ref_;
+};
+
+}  // namespace tidewell
+
+Q_DECLARE_METATYPE(tidewell::NodeValue)
