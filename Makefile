@@ -35,7 +35,11 @@ test: build
 bench: build
 	bench/run-scan-bench $(BUILD)
 	bench/run-cache-bench $(BUILD)
-	$(BUILD)/bench/tidewell-history-bench /tmp/tidewell-bench/tree-1000000 /tmp/tidewell-history-bench
+	env XDG_STATE_HOME=/tmp/tidewell-bench/state \
+	    $(BUILD)/bench/tidewell-history-bench /tmp/tidewell-bench/tree-1000000 /tmp/tidewell-history-bench
+	env XDG_STATE_HOME=/tmp/tidewell-bench/state XDG_DATA_HOME=/tmp/tidewell-bench/data \
+	    XDG_CONFIG_HOME=/tmp/tidewell-bench/config \
+	    $(BUILD)/bench/tidewell-model-bench /tmp/tidewell-bench/tree-1000000
 
 # The core tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps

@@ -56,6 +56,7 @@ ChangeRecorder::ChangeRecorder(Started, std::unique_ptr<journal::JournalWriter> 
     // The history folder itself: sync requests and, for the service, the roots file.
     historyWd_ = ::inotify_add_watch(inotifyFd_, dir_.c_str(), kHistoryMask);
     {
+        std::shared_lock rootsLock(rootsMutex_);
         std::lock_guard lock(mutex_);
         writeActiveFileLocked();
     }
@@ -82,14 +83,14 @@ std::string ChangeRecorder::rootOfLocked(std::string_view path) const {
 }
 
 bool ChangeRecorder::isRecorded(std::string_view path) const {
-    std::lock_guard lock(mutex_);
+    std::shared_lock lock(rootsMutex_);
     return !rootOfLocked(path).empty();
 }
 
 std::uint64_t ChangeRecorder::recordRoot(const std::string& rootIn, bool watchWholeTree) {
     const std::string root = withoutTrailingSlash(rootIn);
     {
-        std::lock_guard lock(mutex_);
+        std::shared_lock lock(rootsMutex_);
         for (const auto& [r, id] : roots_)
             if (isAtOrBelow(root, r)) return id;
     }
@@ -97,6 +98,7 @@ std::uint64_t ChangeRecorder::recordRoot(const std::string& rootIn, bool watchWh
         watchTree(root);
     else
         addWatch(root);
+    std::unique_lock rootsLock(rootsMutex_);
     std::lock_guard lock(mutex_);
     // Older events go first, so the start record follows everything before it.
     flushLocked();
@@ -117,7 +119,7 @@ std::uint64_t ChangeRecorder::lastId() const {
 }
 
 std::size_t ChangeRecorder::watchCount() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(watchMutex_);
     return watches_.size();
 }
 
@@ -131,6 +133,7 @@ bool ChangeRecorder::addWatch(const std::string& path) {
     if (wd < 0) {
         // Out of watches: this root's history can no longer be complete.
         if (errno == ENOSPC) {
+            std::shared_lock rootsLock(rootsMutex_);
             std::lock_guard lock(mutex_);
             const std::string root = rootOfLocked(path);
             if (!root.empty()) {
@@ -140,7 +143,7 @@ bool ChangeRecorder::addWatch(const std::string& path) {
         }
         return false;
     }
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(watchMutex_);
     auto [it, added] = watches_.try_emplace(wd, path);
     if (!added && it->second != path) it->second = path;
     return true;
@@ -174,7 +177,7 @@ void ChangeRecorder::watchTree(const std::string& path) {
 void ChangeRecorder::forgetTree(const std::string& path) {
     std::vector<int> gone;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(watchMutex_);
         for (const auto& [wd, p] : watches_)
             if (isAtOrBelow(p, path)) gone.push_back(wd);
         for (const int wd : gone) watches_.erase(wd);
@@ -267,7 +270,7 @@ void ChangeRecorder::handleEvents(const char* buffer, std::size_t length) {
         }
         std::string dir;
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(watchMutex_);
             auto it = watches_.find(ev.wd);
             if (it == watches_.end()) continue;
             dir = it->second;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -74,10 +75,14 @@ class ChangeRecorder : public ScanObserver {
     const int wakeFd_;
     int historyWd_ = -1;
 
-    mutable std::mutex mutex_;  // guards everything below, the writer included
-    std::unique_ptr<journal::JournalWriter> writer_;
-    std::unordered_map<int, std::string> watches_;              // watch descriptor -> directory
+    // Locks, always taken in this order. Walkers read the roots and add
+    // watches for every directory of a scan, so those two have locks of their own.
+    mutable std::shared_mutex rootsMutex_;
     std::vector<std::pair<std::string, std::uint64_t>> roots_;  // root, start identifier
+    mutable std::mutex watchMutex_;
+    std::unordered_map<int, std::string> watches_;  // watch descriptor -> directory
+    mutable std::mutex mutex_;                      // guards everything below, the writer included
+    std::unique_ptr<journal::JournalWriter> writer_;
     std::vector<journal::NewRecord> pending_;
     std::unordered_set<std::string> pendingKeys_;  // repeats within one flush are dropped
     std::chrono::steady_clock::time_point firstPending_;
