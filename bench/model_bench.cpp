@@ -65,6 +65,26 @@ int main(int argc, char** argv) {
                          report.fullScanReason.toUtf8().constData());
         std::filesystem::remove(tree + "/bench-touch-" + std::to_string(round));
     }
+    // A deletion run of 1,000 basket items to the Trash (XDG_DATA_HOME's).
+    const std::string work = std::filesystem::temp_directory_path() / "tidewell-deletion-bench";
+    std::filesystem::remove_all(work);
+    std::filesystem::create_directories(work);
+    for (int i = 0; i < 1000; ++i)
+        std::ofstream(work + "/f" + std::to_string(i)) << std::string(5000, 'x');
+    openToResults(app, model, QString::fromStdString(work), nullptr);
+    for (tidewell::FileNode* c : model.root()->children()) model.toggleBasket(c);
+    const qsizetype items = model.basket().size();
+    QElapsedTimer deletion;
+    deletion.start();
+    bool finished = false;
+    QObject::connect(&model, &AppModel::deletionFinished, [&] { finished = true; });
+    model.deleteBasket(false);
+    while (!finished) app.processEvents(QEventLoop::WaitForMoreEvents);
+    const double deletionSeconds = static_cast<double>(deletion.nsecsElapsed()) / 1e9;
+    std::filesystem::remove_all(work);
+
+    std::printf("deletion run of %lld basket items to the Trash: %.3f s\n",
+                static_cast<long long>(items), deletionSeconds);
     std::printf("startScan to results on %s (median of 3)\n", tree.c_str());
     std::printf("  full scan (no cache)          %.3f s\n", median(full));
     std::printf("  reopen, unchanged             %.3f s   %.3fx  (target <= 0.15x)\n",

@@ -1,7 +1,9 @@
 // tidewell-cli-cached: `tidewell-cli scan --cached PATH` runs here, so that the
 // plain scanner stays free of Qt. It drives the application model's own scan
 // path without a window: cache, change history, refresh or full scan, and a
-// cache left up to date.
+// cache left up to date. `top --cached` and `smart --cached` come here too,
+// with "--report=top" or "--report=smart" first, and print their report on
+// the model's tree instead of the summary.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,10 +15,12 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string_view>
 
 #include "app_model.h"
 #include "display_text.h"
+#include "report_output.h"
 #include "size_format.h"
 #include "text_output.h"
 #include "tree_summary.h"
@@ -28,8 +32,13 @@ extern "C" void onInterrupt(int) {
     gInterrupted = 1;
 }
 
-int usage() {
-    std::cerr << "Kullanım: tidewell-cli scan --cached YOL [--depth N]\n";
+int usage(std::optional<tidewell::cli::ReportKind> report) {
+    if (!report)
+        std::cerr << "Kullanım: tidewell-cli scan --cached YOL [--depth N]\n";
+    else if (*report == tidewell::cli::ReportKind::topFiles)
+        std::cerr << "Kullanım: tidewell-cli top --cached YOL [-n N]\n";
+    else
+        std::cerr << "Kullanım: tidewell-cli smart --cached YOL\n";
     return 2;
 }
 
@@ -38,19 +47,33 @@ int usage() {
 int main(int argc, char** argv) {
     std::string path;
     int depth = 0;
-    for (int i = 1; i < argc; ++i) {
+    std::optional<tidewell::cli::ReportKind> reportKind;
+    std::size_t limit = tidewell::cli::kDefaultTopFiles;
+    int first = 1;
+    if (argc > 1) {
+        const std::string_view a = argv[1];
+        if (a == "--report=top") reportKind = tidewell::cli::ReportKind::topFiles;
+        if (a == "--report=smart") reportKind = tidewell::cli::ReportKind::smartCleanup;
+        if (reportKind) first = 2;
+    }
+    for (int i = first; i < argc; ++i) {
         const std::string_view a = argv[i];
-        if (a == "--depth" && i + 1 < argc) {
+        if (a == "-n" && reportKind == tidewell::cli::ReportKind::topFiles && i + 1 < argc) {
+            const std::optional<std::size_t> n = tidewell::cli::parseFileLimit(argv[++i]);
+            if (!n) return usage(reportKind);
+            limit = *n;
+        } else if (a == "--depth" && !reportKind && i + 1 < argc) {
             const std::string_view v = argv[++i];
             auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), depth);
-            if (ec != std::errc() || end != v.data() + v.size() || depth < 0) return usage();
+            if (ec != std::errc() || end != v.data() + v.size() || depth < 0)
+                return usage(reportKind);
         } else if (!a.starts_with("--") && path.empty()) {
             path = std::string(a);
         } else {
-            return usage();
+            return usage(reportKind);
         }
     }
-    if (path.empty()) return usage();
+    if (path.empty()) return usage(reportKind);
     std::error_code ec;
     path = std::filesystem::absolute(path, ec).lexically_normal().string();
     while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -105,6 +128,11 @@ int main(int argc, char** argv) {
     std::cout << tidewell::cli::formatSeconds(seconds) << '\n';
 
     const tidewell::FileNode* root = model.root().get();
+    if (reportKind) {
+        tidewell::cli::printReport(std::cout, *root, *reportKind, limit);
+        model.waitForCacheSaves();
+        return 0;
+    }
     const auto counts = tidewell::cli::countSubtrees(root, depth);
     const tidewell::cli::SubtreeCounts total =
         root->isDirectory() ? counts.at(root) : tidewell::cli::SubtreeCounts{1, 0};

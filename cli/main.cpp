@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "history_command.h"
+#include "report_command.h"
 #include "scan_command.h"
 
 namespace {
@@ -13,6 +14,8 @@ constexpr std::string_view kUsage =
     "Komutlar:\n"
     "  scan YOL [--depth N] [--json] [--whole-disk]   bir klasörü tarar ve boyutunu yazar\n"
     "  scan --cached YOL [--depth N]                  önbellekten günceller ya da tarar\n"
+    "  top [--cached] YOL [-n N]                      en büyük N dosyayı yazar (varsayılan 100)\n"
+    "  smart [--cached] YOL                           yeniden oluşturulabilir yükleri yazar\n"
     "  history watch KÖK                              KÖK'teki değişiklikleri kaydettirir\n"
     "  history now                                    geçmişin en yeni kimliğini yazar\n"
     "  history changes KÖK --since KİMLİK             o kimlikten beri değişen klasörleri yazar\n";
@@ -29,6 +32,8 @@ int main(int argc, char** argv) {
     const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
     if (command == "scan") return tidewell::cli::runScanCommand(rest);
     if (command == "history") return tidewell::cli::runHistoryCommand(rest);
+    if (command == "top") return tidewell::cli::runTopCommand(rest);
+    if (command == "smart") return tidewell::cli::runSmartCommand(rest);
     std::cerr << "tidewell-cli: bilinmeyen komut: " << command << '\n' << kUsage;
     return 2;
 }

@@ -91,13 +91,15 @@ class ProgressLine {
 
 }  // namespace
 
-// The cached scan runs the application model, in a program of its own next
-// to this one, so that a plain scan never loads Qt.
-int runCachedScan(std::span<const std::string_view> args) {
+// Cached runs (scan, top, smart) use the application model, in a program of
+// its own next to this one, so that a plain run never loads Qt.
+int execCachedProgram(std::span<const std::string_view> lead,
+                      std::span<const std::string_view> args) {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     const std::string program = (self.parent_path() / "tidewell-cli-cached").string();
     std::vector<std::string> owned{program};
+    owned.insert(owned.end(), lead.begin(), lead.end());
     for (const std::string_view a : args)
         if (a != "--cached") owned.emplace_back(a);
     std::vector<char*> argv;
@@ -109,49 +111,63 @@ int runCachedScan(std::span<const std::string_view> args) {
     return 1;
 }
 
-int runScanCommand(std::span<const std::string_view> args) {
-    for (const std::string_view a : args)
-        if (a == "--cached") return runCachedScan(args);
-    const std::optional<ScanOptions> opts = parse(args);
-    if (!opts) {
-        std::cerr << kUsage;
-        return 2;
-    }
+std::optional<std::string> examinablePath(std::string_view given) {
     std::error_code ec;
-    std::string path = std::filesystem::absolute(opts->path, ec).string();
-    if (ec) path = opts->path;
-
+    std::string path = std::filesystem::absolute(given, ec).string();
+    if (ec) path = std::string(given);
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
         std::cerr << "tidewell-cli: " << repairUtf8(path)
                   << " incelenemiyor: " << std::strerror(errno) << '\n';
-        return 1;
+        return std::nullopt;
     }
+    return path;
+}
 
-    const SkipPaths skips = opts->wholeDisk ? wholeDiskSkipPaths() : SkipPaths{};
+FreshScan scanWithProgress(const std::string& path, const SkipPaths& skips) {
     ProgressLine line;
     const bool live = ::isatty(STDERR_FILENO) != 0;
     ProgressSink sink;
     if (live) sink = [&line](const ScanProgress& p) { line.show(p); };
 
     std::stop_source stop;
-    NodeRef root;
+    FreshScan out;
     const auto started = std::chrono::steady_clock::now();
     {
         InterruptWatch watch(stop);
         ScanEngine engine;
-        root = engine.scan(path, std::nullopt, skips, sink, stop.get_token());
+        out.root = engine.scan(path, std::nullopt, skips, sink, stop.get_token());
     }
-    const auto elapsed = std::chrono::steady_clock::now() - started;
+    out.elapsed = std::chrono::steady_clock::now() - started;
     line.clear();
-    if (stop.stop_requested()) {
+    out.cancelled = stop.stop_requested();
+    if (out.cancelled) out.root = NodeRef();
+    return out;
+}
+
+int runScanCommand(std::span<const std::string_view> args) {
+    for (const std::string_view a : args)
+        if (a == "--cached") return execCachedProgram({}, args);
+    const std::optional<ScanOptions> opts = parse(args);
+    if (!opts) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const std::optional<std::string> path = examinablePath(opts->path);
+    if (!path) return 1;
+
+    const SkipPaths skips = opts->wholeDisk ? wholeDiskSkipPaths() : SkipPaths{};
+    const FreshScan scan = scanWithProgress(*path, skips);
+    if (scan.cancelled) {
         std::cerr << "tidewell-cli: tarama iptal edildi\n";
         return 130;
     }
-    if (!root) {
-        std::cerr << "tidewell-cli: " << repairUtf8(path) << " incelenemiyor\n";
+    if (!scan.root) {
+        std::cerr << "tidewell-cli: " << repairUtf8(*path) << " incelenemiyor\n";
         return 1;
     }
+    const NodeRef& root = scan.root;
+    const auto elapsed = scan.elapsed;
 
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
     const auto counts = countSubtrees(root.get(), opts->depth);

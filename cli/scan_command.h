@@ -1,11 +1,35 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+
+#include "file_node.h"
+#include "scan_engine.h"
 
 namespace tidewell::cli {
 
 // tidewell-cli scan PATH [--depth N] [--json] [--whole-disk]
 int runScanCommand(std::span<const std::string_view> args);
+
+// The absolute form of a path given on the command line, or nothing (with
+// the reason on standard error) when it cannot be examined.
+std::optional<std::string> examinablePath(std::string_view given);
+
+struct FreshScan {
+    NodeRef root;  // null when the path could not be read or the scan was cancelled
+    bool cancelled = false;
+    std::chrono::steady_clock::duration elapsed{};
+};
+
+// A scan with a live progress line when standard error is a terminal; Ctrl-C cancels it.
+FreshScan scanWithProgress(const std::string& path, const SkipPaths& skips);
+
+// Replaces this process with tidewell-cli-cached, which sits next to it,
+// passing `lead` and then `args` without "--cached". Returns 1 only when that fails.
+int execCachedProgram(std::span<const std::string_view> lead,
+                      std::span<const std::string_view> args);
 
 }  // namespace tidewell::cli

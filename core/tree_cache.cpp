@@ -1,4 +1,5 @@
 #include "tree_cache.h"
+#include "unique_fd.h"
 
 #include "user_dirs.h"
 
@@ -64,26 +65,6 @@ std::string_view clipped(std::string_view s) {
 }
 
 // ---- descriptors and mappings ------------------------------------------------
-
-class UniqueFd {
-  public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    UniqueFd(UniqueFd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd o) noexcept {
-        std::swap(fd_, o.fd_);
-        return *this;
-    }
-    ~UniqueFd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Closes now, reporting the error a deferred write may only show here.
-    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-  private:
-    int fd_;
-};
 
 class Mapping {
   public:

@@ -58,6 +58,8 @@ AppModel::AppModel(QObject* parent)
         history_ = std::make_shared<JournalHistory>(*dir);
     }
     loadPool_.setMaxThreadCount(4);
+    analysisPool_.setMaxThreadCount(2);
+    deletePool_.setMaxThreadCount(1);
     savePool_.setMaxThreadCount(1);
     savePool_.setThreadPriority(QThread::LowPriority);
 }
@@ -69,6 +71,8 @@ AppModel::~AppModel() {
     }
     // The pools wait for their work; a cancelled scan ends at its next check.
     loadPool_.waitForDone();
+    analysisPool_.waitForDone();
+    deletePool_.waitForDone();
     savePool_.waitForDone();
 }
 
@@ -331,9 +335,7 @@ FileNode* AppModel::focus() const {
 }
 
 void AppModel::setScreen(Screen s) {
-    if (screen_ == s) return;
-    screen_ = s;
-    emit screenChanged();
+    assign(screen_, std::move(s), &AppModel::screenChanged);
 }
 
 void AppModel::setProgress(const ScanProgress& p) {
@@ -344,55 +346,53 @@ void AppModel::setProgress(const ScanProgress& p) {
 void AppModel::setRoot(NodeRef root) {
     if (root_ == root) return;
     root_ = std::move(root);
+    // Another tree: answers and analyses of the old one no longer apply.
+    deletableCache_.clear();
+    if (smartResults_) {
+        smartResults_.reset();
+        emit smartResultsChanged();
+    }
+    if (topFiles_) {
+        topFiles_.reset();
+        emit topFilesChanged();
+    }
+    assign(smartResultsVersion_, qint64{-1}, &AppModel::smartResultsVersionChanged);
+    assign(topFilesVersion_, qint64{-1}, &AppModel::topFilesVersionChanged);
+    assign(isAnalyzingSmart_, false, &AppModel::isAnalyzingSmartChanged);
+    assign(isAnalyzingTop_, false, &AppModel::isAnalyzingTopChanged);
     emit rootChanged();
 }
 
 void AppModel::setPath(QList<NodeRef> path) {
-    if (path_ == path) return;
-    path_ = std::move(path);
-    emit pathChanged();
+    assign(path_, std::move(path), &AppModel::pathChanged);
 }
 
 void AppModel::setHovered(FileNode* node) {
-    if (hovered_ == node) return;
-    hovered_ = node;
-    emit hoveredChanged();
+    assign(hovered_, std::move(node), &AppModel::hoveredChanged);
 }
 
 void AppModel::setBasket(QList<NodeRef> basket) {
-    if (basket_ == basket) return;
-    basket_ = std::move(basket);
-    emit basketChanged();
+    assign(basket_, std::move(basket), &AppModel::basketChanged);
 }
 
 void AppModel::setFreed(qint64 v) {
-    if (freed_ == v) return;
-    freed_ = v;
-    emit freedChanged();
+    assign(freed_, std::move(v), &AppModel::freedChanged);
 }
 
 void AppModel::setPickedFolderName(std::optional<QString> name) {
-    if (pickedFolderName_ == name) return;
-    pickedFolderName_ = std::move(name);
-    emit pickedFolderNameChanged();
+    assign(pickedFolderName_, std::move(name), &AppModel::pickedFolderNameChanged);
 }
 
 void AppModel::setErrorMessage(std::optional<QString> text) {
-    if (errorMessage_ == text) return;
-    errorMessage_ = std::move(text);
-    emit errorMessageChanged();
+    assign(errorMessage_, std::move(text), &AppModel::errorMessageChanged);
 }
 
 void AppModel::setShowDeleteConfirm(bool v) {
-    if (showDeleteConfirm_ == v) return;
-    showDeleteConfirm_ = v;
-    emit showDeleteConfirmChanged();
+    assign(showDeleteConfirm_, std::move(v), &AppModel::showDeleteConfirmChanged);
 }
 
 void AppModel::setQuickLookURL(const QUrl& url) {
-    if (quickLookURL_ == url) return;
-    quickLookURL_ = url;
-    emit quickLookURLChanged();
+    assign(quickLookURL_, std::move(url), &AppModel::quickLookURLChanged);
 }
 
 void AppModel::setVizMode(VizMode mode) {
@@ -400,44 +400,31 @@ void AppModel::setVizMode(VizMode mode) {
     settings_.setValue(QStringLiteral("vizMode"), mode == VizMode::sunburst
                                                       ? QStringLiteral("sunburst")
                                                       : QStringLiteral("treemap"));
-    if (vizMode_ == mode) return;
-    vizMode_ = mode;
-    emit vizModeChanged();
+    assign(vizMode_, mode, &AppModel::vizModeChanged);
 }
 
 void AppModel::setShowSmartCleanup(bool v) {
-    if (showSmartCleanup_ == v) return;
-    showSmartCleanup_ = v;
-    emit showSmartCleanupChanged();
+    assign(showSmartCleanup_, std::move(v), &AppModel::showSmartCleanupChanged);
 }
 
 void AppModel::setShowDownloads(bool v) {
-    if (showDownloads_ == v) return;
-    showDownloads_ = v;
-    emit showDownloadsChanged();
+    assign(showDownloads_, std::move(v), &AppModel::showDownloadsChanged);
 }
 
 void AppModel::setDownloadsFilter(DownloadsFilter f) {
     if (downloadsFilter_ == f) return;
     downloadsFilter_ = f;
     emit downloadsFilterChanged();
+    emit visibleDownloadsChanged();
 }
 
 void AppModel::setShowTopFiles(bool v) {
-    if (showTopFiles_ == v) return;
-    showTopFiles_ = v;
-    emit showTopFilesChanged();
+    assign(showTopFiles_, std::move(v), &AppModel::showTopFilesChanged);
 }
 
 void AppModel::setVolume(std::optional<qint64> total, std::optional<qint64> free) {
-    if (volumeTotal_ != total) {
-        volumeTotal_ = total;
-        emit volumeTotalChanged();
-    }
-    if (volumeFree_ != free) {
-        volumeFree_ = free;
-        emit volumeFreeChanged();
-    }
+    assign(volumeTotal_, total, &AppModel::volumeTotalChanged);
+    assign(volumeFree_, free, &AppModel::volumeFreeChanged);
 }
 
 // ---- QML faces ---------------------------------------------------------------------

@@ -14,9 +14,13 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include <qcoro/qcorotask.h>
 
+#include "cleanup_item.h"
 #include "file_node.h"
 #include "node_value.h"
 #include "saved_locations.h"
@@ -62,7 +66,7 @@ class AppModel : public QObject {
     Q_PROPERTY(VizMode vizMode READ vizMode WRITE setVizMode NOTIFY vizModeChanged)
     Q_PROPERTY(bool showSmartCleanup READ showSmartCleanup WRITE setShowSmartCleanup NOTIFY
                    showSmartCleanupChanged)
-    Q_PROPERTY(QVariant smartResults READ smartResults NOTIFY smartResultsChanged)
+    Q_PROPERTY(QVariant smartResults READ smartResultsValue NOTIFY smartResultsChanged)
     Q_PROPERTY(bool isAnalyzingSmart READ isAnalyzingSmart NOTIFY isAnalyzingSmartChanged)
     Q_PROPERTY(
         qint64 smartResultsVersion READ smartResultsVersion NOTIFY smartResultsVersionChanged)
@@ -71,13 +75,17 @@ class AppModel : public QObject {
     Q_PROPERTY(
         tidewell::NodeValue downloadsTree READ downloadsTreeValue NOTIFY downloadsTreeChanged)
     Q_PROPERTY(bool isScanningDownloads READ isScanningDownloads NOTIFY isScanningDownloadsChanged)
-    Q_PROPERTY(QVariantMap downloadsDates READ downloadsDates NOTIFY downloadsDatesChanged)
+    Q_PROPERTY(QVariantMap downloadsDates READ downloadsDatesValue NOTIFY downloadsDatesChanged)
+    Q_PROPERTY(QVariantList downloadsSelection READ downloadsSelectionValue NOTIFY
+                   downloadsSelectionChanged)
     Q_PROPERTY(
-        QVariantList downloadsSelection READ downloadsSelection NOTIFY downloadsSelectionChanged)
+        QVariantList visibleDownloads READ visibleDownloadsValue NOTIFY visibleDownloadsChanged)
+    Q_PROPERTY(
+        qint64 selectedDownloadsBytes READ selectedDownloadsBytes NOTIFY downloadsSelectionChanged)
     Q_PROPERTY(DownloadsFilter downloadsFilter READ downloadsFilter WRITE setDownloadsFilter NOTIFY
                    downloadsFilterChanged)
     Q_PROPERTY(bool showTopFiles READ showTopFiles WRITE setShowTopFiles NOTIFY showTopFilesChanged)
-    Q_PROPERTY(QVariant topFiles READ topFiles NOTIFY topFilesChanged)
+    Q_PROPERTY(QVariant topFiles READ topFilesValue NOTIFY topFilesChanged)
     Q_PROPERTY(bool isAnalyzingTop READ isAnalyzingTop NOTIFY isAnalyzingTopChanged)
     Q_PROPERTY(qint64 topFilesVersion READ topFilesVersion NOTIFY topFilesVersionChanged)
     Q_PROPERTY(QVariant volumeTotal READ volumeTotalValue NOTIFY volumeTotalChanged)
@@ -126,16 +134,24 @@ class AppModel : public QObject {
     QUrl quickLookURL() const { return quickLookURL_; }
     VizMode vizMode() const { return vizMode_; }
     bool showSmartCleanup() const { return showSmartCleanup_; }
-    QVariant smartResults() const { return smartResults_; }
+    const std::optional<std::vector<CleanupCategoryResult>>& smartResults() const {
+        return smartResults_;
+    }
     bool isAnalyzingSmart() const { return isAnalyzingSmart_; }
     qint64 smartResultsVersion() const { return smartResultsVersion_; }
     bool showDownloads() const { return showDownloads_; }
     bool isScanningDownloads() const { return isScanningDownloads_; }
-    QVariantMap downloadsDates() const { return downloadsDates_; }
-    QVariantList downloadsSelection() const { return downloadsSelection_; }
+    // Modification times of the Downloads entries, in whole seconds since the epoch.
+    const std::unordered_map<const FileNode*, qint64>& downloadsDates() const {
+        return downloadsDates_;
+    }
+    const std::unordered_set<const FileNode*>& downloadsSelection() const {
+        return downloadsSelection_;
+    }
+    const NodeRef& downloadsTree() const { return downloadsTree_; }
     DownloadsFilter downloadsFilter() const { return downloadsFilter_; }
     bool showTopFiles() const { return showTopFiles_; }
-    QVariant topFiles() const { return topFiles_; }
+    const std::optional<std::vector<CleanupItem>>& topFiles() const { return topFiles_; }
     bool isAnalyzingTop() const { return isAnalyzingTop_; }
     qint64 topFilesVersion() const { return topFilesVersion_; }
     std::optional<qint64> volumeTotal() const { return volumeTotal_; }
@@ -145,7 +161,44 @@ class AppModel : public QObject {
     const RunReport& lastRunReport() const { return lastRun_; }
     QString startupDiskLabel() const;
 
+    // Navigation, basket and deletion.
+    FileNode* hoveredNode() const;
+    bool isInBasket(const FileNode* node) const;
+    bool canDelete(FileNode* node);
+    Q_INVOKABLE void goUp();
+    void toggleBasket(FileNode* node);
+    Q_INVOKABLE void toggleBasket(const tidewell::NodeValue& node) { toggleBasket(node.node()); }
+    void addCategoryToBasket(const CleanupCategoryResult& category);
+    Q_INVOKABLE void addCategoryToBasket(int smartResultIndex);
+    Q_INVOKABLE void requestDelete();
+    // The deletion run; `done` is emitted when it has finished.
+    Q_INVOKABLE void deleteBasket(bool permanently);
+    Q_INVOKABLE bool canDelete(const tidewell::NodeValue& node) { return canDelete(node.node()); }
+    Q_INVOKABLE bool isInBasket(const tidewell::NodeValue& node) const {
+        return isInBasket(node.node());
+    }
+
+    // Downloads review.
+    Q_INVOKABLE void scanDownloads(const QString& path);
+    Q_INVOKABLE void scanDownloads();  // the real home's Downloads folder
+    // Entries passing the filter, in child order; `now` in seconds since the epoch.
+    std::vector<FileNode*> visibleDownloads(std::optional<qint64> now = std::nullopt) const;
+    void toggleDownloadSelection(const FileNode* entry);
+    Q_INVOKABLE void toggleDownloadSelection(const tidewell::NodeValue& entry) {
+        toggleDownloadSelection(entry.node());
+    }
+    Q_INVOKABLE void toggleAllVisibleDownloads();
+    qint64 selectedDownloadsBytes() const;
+    Q_INVOKABLE void trashSelectedDownloads();
+
+    // Analyses.
+    Q_INVOKABLE void openSmartCleanup();
+    Q_INVOKABLE void analyzeSmart();
+    Q_INVOKABLE void openTopFiles();
+    Q_INVOKABLE void analyzeTopFiles();
+
     // Writes the views make.
+    void setBasket(QList<NodeRef> basket);
     void setPath(QList<NodeRef> path);
     void setHovered(FileNode* node);
     void setErrorMessage(std::optional<QString> text);
@@ -195,6 +248,9 @@ class AppModel : public QObject {
     void topFilesVersionChanged();
     void volumeTotalChanged();
     void volumeFreeChanged();
+    void deletionFinished();
+    void visibleDownloadsChanged();
+    void downloadsTrashFinished();
 
   private:
     struct ScanRun;
@@ -205,10 +261,24 @@ class AppModel : public QObject {
     void rememberLocation(const QString& path, bool wholeDisk);
     void storeSavedLocations();
 
+    // Writes a field and notifies its readers, only when the value changes.
+    template <typename T, typename U>
+    void assign(T& field, U&& value, void (AppModel::*changed)()) {
+        if (field == value) return;
+        field = std::forward<U>(value);
+        emit(this->*changed)();
+    }
+
     void setScreen(Screen s);
     void setProgress(const ScanProgress& p);
     void setRoot(NodeRef root);
-    void setBasket(QList<NodeRef> basket);
+    QCoro::Task<> deletionRun(bool permanently);
+    QCoro::Task<> downloadsScan(QString path);
+    QCoro::Task<> downloadsTrashRun();
+    void setDownloadsSelection(std::unordered_set<const FileNode*> selection);
+    void setTreeVersion(qint64 v);
+    void setIsDeleting(bool v);
+    bool isAttached(const FileNode* node) const;
     void setFreed(qint64 v);
     void setPickedFolderName(std::optional<QString> name);
     void setVolume(std::optional<qint64> total, std::optional<qint64> free);
@@ -226,6 +296,11 @@ class AppModel : public QObject {
     QVariant errorMessageValue() const;
     void setErrorMessageValue(const QVariant& v);
     QVariantList savedLocationValues() const;
+    QVariant smartResultsValue() const;
+    QVariant topFilesValue() const;
+    QVariantMap downloadsDatesValue() const;
+    QVariantList downloadsSelectionValue() const;
+    QVariantList visibleDownloadsValue() const;
     NodeValue downloadsTreeValue() const { return NodeValue(downloadsTree_); }
     QVariant volumeTotalValue() const;
     QVariant volumeFreeValue() const;
@@ -246,17 +321,17 @@ class AppModel : public QObject {
     QUrl quickLookURL_;
     VizMode vizMode_ = VizMode::treemap;
     bool showSmartCleanup_ = false;
-    QVariant smartResults_;
+    std::optional<std::vector<CleanupCategoryResult>> smartResults_;
     bool isAnalyzingSmart_ = false;
     qint64 smartResultsVersion_ = -1;
     bool showDownloads_ = false;
     NodeRef downloadsTree_;
     bool isScanningDownloads_ = false;
-    QVariantMap downloadsDates_;
-    QVariantList downloadsSelection_;
+    std::unordered_map<const FileNode*, qint64> downloadsDates_;
+    std::unordered_set<const FileNode*> downloadsSelection_;
     DownloadsFilter downloadsFilter_ = DownloadsFilter::all;
     bool showTopFiles_ = false;
-    QVariant topFiles_;
+    std::optional<std::vector<CleanupItem>> topFiles_;
     bool isAnalyzingTop_ = false;
     qint64 topFilesVersion_ = -1;
     std::optional<qint64> volumeTotal_;
@@ -274,6 +349,16 @@ class AppModel : public QObject {
     QSettings settings_;
     QThreadPool loadPool_;  // cache loads, change queries and scans
     QThreadPool savePool_;  // cache saves: one thread, so they never overlap and keep their order
+    QThreadPool analysisPool_;  // smart cleanup and top files, which read the tree
+    QThreadPool deletePool_;    // one deletion at a time, and the waits before a run
+    // canDelete's answers. Cleared whenever another tree is installed, so a
+    // node made at a freed node's address never gets its answer.
+    std::unordered_map<const FileNode*, bool> deletableCache_;
 };
+
+// Whether a Downloads entry of `size` bytes, modified at `date` (seconds since
+// the epoch, when known), is listed under `filter` at time `now`.
+bool passesDownloadsFilter(AppModel::DownloadsFilter filter, qint64 size,
+                           std::optional<qint64> date, qint64 now);
 
 }  // namespace tidewell

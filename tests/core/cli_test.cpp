@@ -15,22 +15,10 @@ namespace {
 
 using test::TempDir;
 
-struct CliRun {
-    int status;
-    std::string out;
-};
+using CliRun = test::CommandRun;
 
 CliRun cli(const std::string& args) {
-    const std::string cmd = std::string(TIDEWELL_CLI_PATH) + " " + args + " 2>/dev/null";
-    CliRun r{-1, {}};
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (p == nullptr) return r;
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return test::runCommand(std::string(TIDEWELL_CLI_PATH) + " " + args + " 2>/dev/null");
 }
 
 TEST(Cli, ScanPrintsSummaryTreeAndJson) {

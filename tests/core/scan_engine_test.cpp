@@ -37,11 +37,7 @@ struct Recorder {
     }
 };
 
-FileNode* childNamed(const FileNode* dir, std::string_view name) {
-    for (FileNode* c : dir->children())
-        if (c->name() == name) return c;
-    return nullptr;
-}
+using test::childNamed;
 
 void expectInvariants(const FileNode* node) {
     std::vector<const FileNode*> stack{node};

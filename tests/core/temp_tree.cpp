@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -65,6 +68,24 @@ std::string TempDir::hardlink(std::string_view existingRel, std::string_view rel
     const std::string p = *this / rel;
     check(::link((*this / existingRel).c_str(), p.c_str()) == 0, "link " + p);
     return p;
+}
+
+FileNode* childNamed(const FileNode* dir, std::string_view name) {
+    for (FileNode* c : dir->children())
+        if (c->name() == name) return c;
+    return nullptr;
+}
+
+CommandRun runCommand(const std::string& command) {
+    CommandRun r;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (p == nullptr) return r;
+    std::array<char, 4096> buf{};
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
 }
 
 std::int64_t allocatedBytes(const std::string& path) {

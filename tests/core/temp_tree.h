@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "file_node.h"
+
 namespace tidewell::test {
 
 class TempDir {
@@ -29,5 +31,15 @@ class TempDir {
 
 // Allocated bytes of a path as the system reports them (st_blocks * 512).
 std::int64_t allocatedBytes(const std::string& path);
+
+// The first child of `dir` with exactly this name, or null.
+FileNode* childNamed(const FileNode* dir, std::string_view name);
+
+// Runs a shell command; its exit status (-1 when it did not exit) and standard output.
+struct CommandRun {
+    int status = -1;
+    std::string out;
+};
+CommandRun runCommand(const std::string& command);
 
 }  // namespace tidewell::test

@@ -44,11 +44,7 @@ bool scanToResults(AppModel& m, const std::string& path) {
     return ok && m.screen() == AppModel::Screen::results;
 }
 
-FileNode* childNamed(const FileNode* dir, std::string_view name) {
-    for (FileNode* c : dir->children())
-        if (c->name() == name) return c;
-    return nullptr;
-}
+using test::childNamed;
 
 TEST(AppModelScan, FirstScanThenRefreshFromTheCache) {
     TempDir t;

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "temp_tree.h"
+
+namespace tidewell {
+namespace {
+
+using test::TempDir;
+
+using CliRun = test::CommandRun;
+
+CliRun cli(const std::string& args) {
+    return test::runCommand(std::string(TIDEWELL_CLI_PATH) + " " + args + " 2>/dev/null");
+}
+
+std::size_t lineCount(const std::string& s) {
+    std::size_t n = 0;
+    for (const char c : s) n += c == '\n' ? 1 : 0;
+    return n;
+}
+
+TEST(CliReport, TopListsTheLargestFileFirstAndHonoursTheLimit) {
+    TempDir t;
+    t.mkdir("deep");
+    t.mkdir("deep/er");
+    t.write("deep/er/huge.bin", 300000);
+    t.write("medium.bin", 120000);
+    t.write("small.txt", 10);
+    t.write("empty", 0);
+
+    const CliRun all = cli("top " + t.path());
+    ASSERT_EQ(all.status, 0);
+    EXPECT_EQ(lineCount(all.out), 4u) << all.out;
+    EXPECT_NE(all.out.find(t / "deep/er/huge.bin"), std::string::npos) << all.out;
+    EXPECT_LT(all.out.find("huge.bin"), all.out.find("medium.bin"));
+    EXPECT_LT(all.out.find("medium.bin"), all.out.find("small.txt"));
+    // Directories are never listed.
+    EXPECT_EQ(all.out.find(t / "deep\n"), std::string::npos);
+
+    const CliRun two = cli("top -n 2 " + t.path());
+    ASSERT_EQ(two.status, 0);
+    EXPECT_EQ(lineCount(two.out), 2u) << two.out;
+    EXPECT_EQ(two.out.find("small.txt"), std::string::npos);
+    // Sizes are right-aligned: both lines put the path in the same column.
+    const std::size_t secondLine = two.out.find('\n') + 1;
+    EXPECT_EQ(two.out.find(t.path()), two.out.find(t.path(), secondLine) - secondLine) << two.out;
+}
+
+TEST(CliReport, SmartShowsCategoriesWithTheirItems) {
+    TempDir t;
+    t.mkdir("web");
+    t.mkdir("web/node_modules");
+    t.write("web/node_modules/lib.js", 80000);
+    t.mkdir(".cache");
+    t.write(".cache/thumb.png", 9000);
+
+    const CliRun r = cli("smart " + t.path());
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("node_modules klasörleri · "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" · 1 öğe\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Uygulama önbellekleri"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("    "), std::string::npos);
+    EXPECT_NE(r.out.find(t / "web/node_modules\n"), std::string::npos) << r.out;
+    // Largest category first.
+    EXPECT_LT(r.out.find("node_modules klasörleri"), r.out.find("Uygulama önbellekleri"));
+
+    TempDir clean;
+    clean.write("notes.txt", 100);
+    const CliRun none = cli("smart " + clean.path());
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out.find("klasörleri"), std::string::npos) << none.out;
+}
+
+TEST(CliReport, SmartShowsTenItemsAndCountsTheRest) {
+    TempDir t;
+    for (int i = 0; i < 12; ++i) {
+        const std::string p = "p" + std::to_string(i);
+        t.mkdir(p);
+        t.mkdir(p + "/node_modules");
+        t.write(p + "/node_modules/x", 5000 + static_cast<std::size_t>(i) * 4096);
+    }
+    const CliRun r = cli("smart " + t.path());
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(" · 12 öğe\n"), std::string::npos) << r.out;
+    EXPECT_EQ(lineCount(r.out), 1u + 10u + 1u) << r.out;
+    EXPECT_NE(r.out.find("… ve 2 öğe daha"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(t / "p11/node_modules"), std::string::npos);
+    EXPECT_EQ(r.out.find(t / "p0/node_modules"), std::string::npos);
+}
+
+// Points the cache, history and settings of the cached runs at a temporary
+// folder for the life of the object.
+class PrivateXdgHomes {
+  public:
+    PrivateXdgHomes() {
+        for (const char* name : kNames) {
+            const char* old = std::getenv(name);
+            saved_.push_back(old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+            ::setenv(name, (dir_ / name).c_str(), 1);
+        }
+    }
+    ~PrivateXdgHomes() {
+        for (std::size_t i = 0; i < std::size(kNames); ++i) {
+            if (saved_[i])
+                ::setenv(kNames[i], saved_[i]->c_str(), 1);
+            else
+                ::unsetenv(kNames[i]);
+        }
+    }
+    PrivateXdgHomes(const PrivateXdgHomes&) = delete;
+    PrivateXdgHomes& operator=(const PrivateXdgHomes&) = delete;
+
+  private:
+    static constexpr const char* kNames[] = {"XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                                             "XDG_STATE_HOME"};
+    TempDir dir_;
+    std::vector<std::optional<std::string>> saved_;
+};
+
+TEST(CliReport, CachedRunsPrintTheSameReports) {
+    TempDir t;
+    t.mkdir("web");
+    t.mkdir("web/node_modules");
+    t.write("web/node_modules/lib.js", 80000);
+    t.write("big.bin", 200000);
+    t.write("small.bin", 100);
+    const PrivateXdgHomes homes;
+
+    const CliRun top = cli("top --cached " + t.path() + " -n 2");
+    ASSERT_EQ(top.status, 0) << top.out;
+    // First the way the model went, then the report.
+    const std::size_t report = top.out.find('\n') + 1;
+    EXPECT_EQ(top.out.substr(report), cli("top -n 2 " + t.path()).out);
+    EXPECT_NE(top.out.find(t / "big.bin"), std::string::npos) << top.out;
+
+    const CliRun smart = cli("smart --cached " + t.path());
+    ASSERT_EQ(smart.status, 0) << smart.out;
+    EXPECT_EQ(smart.out.substr(smart.out.find('\n') + 1), cli("smart " + t.path()).out);
+    EXPECT_NE(smart.out.find("node_modules klasörleri"), std::string::npos) << smart.out;
+
+    EXPECT_EQ(cli("top --cached " + t / "missing").status, 1);
+    EXPECT_EQ(cli("smart --cached " + t.path() + " -n 2").status, 2);
+}
+
+TEST(CliReport, ExitStatuses) {
+    TempDir t;
+    EXPECT_EQ(cli("top " + t / "missing").status, 1);
+    EXPECT_EQ(cli("smart " + t / "missing").status, 1);
+    EXPECT_EQ(cli("top").status, 2);
+    EXPECT_EQ(cli("smart").status, 2);
+    EXPECT_EQ(cli("top " + t.path() + " -n").status, 2);
+    EXPECT_EQ(cli("top " + t.path() + " -n 0").status, 2);
+    EXPECT_EQ(cli("top " + t.path() + " -n x").status, 2);
+    EXPECT_EQ(cli("smart " + t.path() + " -n 3").status, 2);
+    EXPECT_EQ(cli("top " + t.path() + " " + t.path()).status, 2);
+    EXPECT_EQ(cli("top --cached").status, 2);
+    EXPECT_EQ(cli("top " + t.path()).status, 0);
+}
+
+}  // namespace
+}  // namespace tidewell
