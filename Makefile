@@ -40,6 +40,7 @@ bench: build
 	env XDG_STATE_HOME=/tmp/tidewell-bench/state XDG_DATA_HOME=/tmp/tidewell-bench/data \
 	    XDG_CONFIG_HOME=/tmp/tidewell-bench/config \
 	    $(BUILD)/bench/tidewell-model-bench /tmp/tidewell-bench/tree-1000000
+	$(BUILD)/bench/tidewell-analysis-bench /tmp/tidewell-bench/tree-1000000
 
 # The core tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps

@@ -351,8 +351,8 @@ class AppModel : public QObject {
     QThreadPool savePool_;  // cache saves: one thread, so they never overlap and keep their order
     QThreadPool analysisPool_;  // smart cleanup and top files, which read the tree
     QThreadPool deletePool_;    // one deletion at a time, and the waits before a run
-    // canDelete's answers. Cleared whenever another tree is installed, so a
-    // node made at a freed node's address never gets its answer.
+    // canDelete's answers. Cleared whenever another tree or Downloads tree is
+    // installed, so a node made at a freed node's address never gets its answer.
     std::unordered_map<const FileNode*, bool> deletableCache_;
 };
 

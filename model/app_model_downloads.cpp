@@ -55,6 +55,9 @@ QCoro::Task<> AppModel::downloadsScan(QString path) {
     auto [tree, dates] = co_await scanning;
     if (!self) co_return;
     downloadsTree_ = tree;
+    // The old tree's nodes may be freed now: their canDelete answers must not
+    // pass to new nodes at the same addresses.
+    deletableCache_.clear();
     emit downloadsTreeChanged();
     downloadsDates_ = std::move(dates);
     emit downloadsDatesChanged();

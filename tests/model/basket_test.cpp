@@ -136,6 +136,19 @@ TEST_F(Basket, NavigationAndCategoryRules) {
     EXPECT_EQ(model.basket().size(), 1);
 }
 
+TEST_F(Basket, DeletableMemoNeverOutlivesItsTree) {
+    FileNode* loose = childNamed(root, "loose");
+    EXPECT_TRUE(model.canDelete(loose));
+    if (::getuid() != 0 || ::chown((t / "loose").c_str(), 65534, 65534) != 0)
+        GTEST_SKIP() << "needs root to hand the file to another user";
+    EXPECT_TRUE(model.canDelete(loose));  // remembered for this node
+    model.resetToSelect();
+    model.startScan(QString::fromStdString(t.path()));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return model.screen() == AppModel::Screen::results; }, 10000));
+    EXPECT_FALSE(model.canDelete(childNamed(model.root().get(), "loose")));
+}
+
 TEST_F(Basket, AnalysesRunOncePerTreeVersionAndNeverShowAnOldTree) {
     QSignalSpy started(&model, &AppModel::smartResultsVersionChanged);
     model.openSmartCleanup();
