@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "caches_command.h"
 #include "history_command.h"
 #include "report_command.h"
 #include "scan_command.h"
@@ -18,7 +19,9 @@ constexpr std::string_view kUsage =
     "  smart [--cached] YOL                           yeniden oluşturulabilir yükleri yazar\n"
     "  history watch KÖK                              KÖK'teki değişiklikleri kaydettirir\n"
     "  history now                                    geçmişin en yeni kimliğini yazar\n"
-    "  history changes KÖK --since KİMLİK             o kimlikten beri değişen klasörleri yazar\n";
+    "  history changes KÖK --since KİMLİK             o kimlikten beri değişen klasörleri yazar\n"
+    "  caches [--clean GÖRELİ_YOL] [--yes]            önbellek klasörlerini yazar ya da birini "
+    "boşaltır\n";
 
 }  // namespace
 
@@ -34,6 +37,7 @@ int main(int argc, char** argv) {
     if (command == "history") return tidewell::cli::runHistoryCommand(rest);
     if (command == "top") return tidewell::cli::runTopCommand(rest);
     if (command == "smart") return tidewell::cli::runSmartCommand(rest);
+    if (command == "caches") return tidewell::cli::runCachesCommand(rest);
     std::cerr << "tidewell-cli: bilinmeyen komut: " << command << '\n' << kUsage;
     return 2;
 }

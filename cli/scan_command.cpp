@@ -91,13 +91,11 @@ class ProgressLine {
 
 }  // namespace
 
-// Cached runs (scan, top, smart) use the application model, in a program of
-// its own next to this one, so that a plain run never loads Qt.
-int execCachedProgram(std::span<const std::string_view> lead,
-                      std::span<const std::string_view> args) {
+int execSiblingProgram(std::string_view name, std::span<const std::string_view> lead,
+                       std::span<const std::string_view> args) {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const std::string program = (self.parent_path() / "tidewell-cli-cached").string();
+    const std::string program = (self.parent_path() / std::string(name)).string();
     std::vector<std::string> owned{program};
     owned.insert(owned.end(), lead.begin(), lead.end());
     for (const std::string_view a : args)
@@ -109,6 +107,13 @@ int execCachedProgram(std::span<const std::string_view> lead,
     std::cerr << "tidewell-cli: " << program << " çalıştırılamadı: " << std::strerror(errno)
               << '\n';
     return 1;
+}
+
+// Cached runs (scan, top, smart) use the application model, in a program of
+// its own next to this one, so that a plain run never loads Qt.
+int execCachedProgram(std::span<const std::string_view> lead,
+                      std::span<const std::string_view> args) {
+    return execSiblingProgram("tidewell-cli-cached", lead, args);
 }
 
 std::optional<std::string> examinablePath(std::string_view given) {

@@ -27,6 +27,11 @@ struct FreshScan {
 // A scan with a live progress line when standard error is a terminal; Ctrl-C cancels it.
 FreshScan scanWithProgress(const std::string& path, const SkipPaths& skips);
 
+// Replaces this process with the program `name` next to this one, passing
+// `lead` and then `args` without "--cached". Returns 1 only when that fails.
+int execSiblingProgram(std::string_view name, std::span<const std::string_view> lead,
+                       std::span<const std::string_view> args);
+
 // Replaces this process with tidewell-cli-cached, which sits next to it,
 // passing `lead` and then `args` without "--cached". Returns 1 only when that fails.
 int execCachedProgram(std::span<const std::string_view> lead,

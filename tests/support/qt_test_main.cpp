@@ -1,7 +1,7 @@
-// The model tests need a QCoreApplication with the production names, and
-// QSettings/QStandardPaths must only ever see a throw-away configuration. The
-// variables are set here rather than by ctest because test discovery runs
-// this binary at build time without ctest's environment.
+// The Qt tests need a QCoreApplication with the production names for their
+// event loop, and settings, caches and the Trash must only ever be throw-away
+// folders. The variables are set here rather than by ctest because test
+// discovery runs this binary at build time without ctest's environment.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>

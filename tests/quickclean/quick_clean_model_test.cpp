@@ -1,0 +1,445 @@
+// The quick-clean model on real folders: a temporary home, the real Trash
+// under the temporary XDG_DATA_HOME set up by test_main, and a real event loop.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "quick_clean_model.h"
+#include "quick_clean_target.h"
+#include "quick_sizer.h"
+#include "trasher.h"
+
+namespace tidewell {
+namespace {
+
+namespace fs = std::filesystem;
+using Row = QuickCleanModel::Row;
+
+constexpr int kWaitMs = 10000;
+
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<QString> idsOf(const QuickCleanModel& model) {
+    std::vector<QString> ids;
+    for (const Row& row : model.rows()) ids.push_back(row.target.relativePath);
+    return ids;
+}
+
+const Row* rowOf(const QuickCleanModel& model, const QString& id) {
+    for (const Row& row : model.rows())
+        if (row.target.relativePath == id) return &row;
+    return nullptr;
+}
+
+std::string trashFiles() {
+    return *Trasher::homeTrash() + "/files";
+}
+
+class QuickClean : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(homeDir.isValid()); }
+
+    std::string dir(const std::string& rel) const {
+        const std::string path = home + "/" + rel;
+        fs::create_directories(path);
+        return path;
+    }
+    std::string write(const std::string& rel, std::size_t bytes) const {
+        const std::string path = home + "/" + rel;
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+        return path;
+    }
+    std::unique_ptr<QuickCleanModel> makeModel(const std::string& at) {
+        return std::make_unique<QuickCleanModel>(QString::fromStdString(at),
+                                                 [this] { return now; });
+    }
+    std::unique_ptr<QuickCleanModel> makeModel() { return makeModel(home); }
+
+    static bool waitForRefresh(const QuickCleanModel& model) {
+        return QTest::qWaitFor([&] { return !model.isRefreshing(); }, kWaitMs);
+    }
+    static bool waitForClean(const QuickCleanModel& model, const QString& id) {
+        return QTest::qWaitFor(
+            [&] {
+                const Row* row = rowOf(model, id);
+                return row && !row->isCleaning;
+            },
+            kWaitMs);
+    }
+    static std::int64_t measured(const std::string& path) {
+        const auto totals = QuickSizer::measure(path);
+        return totals ? totals->bytes : -1;
+    }
+
+    QTemporaryDir homeDir;
+    std::string home = homeDir.path().toStdString();
+    QDateTime now = QDateTime(QDate(2026, 3, 1), QTime(9, 0), Qt::UTC);
+};
+
+// ---- the target list ---------------------------------------------------------------
+
+TEST(QuickCleanTargets, TheTenFirstThenTheLinuxOnes) {
+    const std::vector<QuickCleanTarget>& targets = quickCleanTargets();
+    const std::vector<QString> expected = {
+        "Library/Developer/Xcode/DerivedData",
+        "Library/Developer/Xcode/Archives",
+        "Library/Developer/Xcode/iOS DeviceSupport",
+        "Library/Developer/CoreSimulator/Caches",
+        "Library/Caches/com.apple.dt.Xcode",
+        ".npm",
+        "Library/Caches/Yarn",
+        "Library/Caches/CocoaPods",
+        "Library/Caches/Homebrew",
+        ".Trash",
+        ".cache/pip",
+        ".cache/yarn",
+        ".local/share/pnpm/store",
+        ".cargo/registry/cache",
+        ".gradle/caches",
+        ".m2/repository",
+        ".cache/go-build",
+        ".cache/thumbnails",
+        ".local/share/Trash/files",
+    };
+    ASSERT_EQ(targets.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(targets[i].relativePath, expected[i]) << i;
+        EXPECT_EQ(targets[i].id(), expected[i]) << i;
+        const bool trash = i == 9 || i == expected.size() - 1;
+        EXPECT_EQ(targets[i].isTrashBin, trash) << i;
+        EXPECT_EQ(targets[i].warning.has_value(), trash || i == 1) << i;
+    }
+    EXPECT_EQ(targets[1].name, "Xcode Archives");
+    EXPECT_EQ(targets[1].icon, "archivebox");
+    EXPECT_EQ(*targets[1].warning,
+              "Dağıtım arşivleri ve dSYM'ler burada — App Store'a gönderdiğin sürümlerin "
+              "sembolleri silinir.");
+    EXPECT_EQ(targets[3].name, "Simülatör önbelleği");
+    EXPECT_EQ(targets[9].name, "Çöp Kutusu");
+    EXPECT_EQ(*targets[9].warning, "Çöp Kutusu tamamen boşaltılır — bu işlem geri alınamaz.");
+    EXPECT_EQ(targets[10].name, "pip önbelleği");
+    EXPECT_EQ(targets[17].name, "Küçük resim önbelleği");
+    EXPECT_EQ(targets[18].name, "Çöp Kutusu");
+    EXPECT_EQ(targets[18].warning, targets[9].warning);
+}
+
+// ---- construction and rows -----------------------------------------------------------
+
+TEST_F(QuickClean, RowsOnlyForPresentFoldersInListOrder) {
+    dir(".cache/pip");
+    dir(".local/share/Trash/files");
+    dir("Library/Caches/Homebrew");
+    dir(".npm");
+    dir(".cargo/registry");
+    // A symbolic link counts as present, even one that leads nowhere.
+    fs::create_directory_symlink(home + "/nowhere", home + "/.cargo/registry/cache");
+    dir(".cache/other");  // not a target
+
+    const auto model = makeModel();
+    EXPECT_TRUE(model->hasAccess());
+    EXPECT_FALSE(model->lastRefresh());
+    EXPECT_FALSE(model->isRefreshing());
+    const std::vector<QString> expected = {".npm", "Library/Caches/Homebrew", ".cache/pip",
+                                           ".cargo/registry/cache", ".local/share/Trash/files"};
+    EXPECT_EQ(idsOf(*model), expected);
+    for (const Row& row : model->rows()) {
+        EXPECT_FALSE(row.bytes);
+        EXPECT_FALSE(row.isMeasuring);
+        EXPECT_FALSE(row.isCleaning);
+        EXPECT_FALSE(row.errorText);
+    }
+
+    const QVariantList values = model->property("rows").toList();
+    ASSERT_EQ(values.size(), 5);
+    const QVariantMap first = values[0].toMap();
+    EXPECT_EQ(first["relativePath"].toString(), ".npm");
+    EXPECT_EQ(first["name"].toString(), "npm önbelleği");
+    EXPECT_FALSE(first["bytes"].isValid());
+    EXPECT_TRUE(values[4].toMap()["isTrashBin"].toBool());
+    EXPECT_TRUE(model->property("hasAccess").toBool());
+    EXPECT_FALSE(model->property("lastRefresh").isValid());
+}
+
+TEST_F(QuickClean, FolderCreatedLaterAppearsOnlyAfterARebuild) {
+    dir(".npm");
+    const auto model = makeModel();
+    dir(".m2/repository");
+    EXPECT_EQ(idsOf(*model), std::vector<QString>{".npm"});
+    model->rebuildRows();
+    EXPECT_EQ(idsOf(*model), (std::vector<QString>{".npm", ".m2/repository"}));
+}
+
+TEST_F(QuickClean, WithoutAccessNothingIsMeasuredUntilTheHomeCanBeRead) {
+    const std::string later = home + "/later-home";
+    const auto model = makeModel(later);
+    EXPECT_FALSE(model->hasAccess());
+    EXPECT_TRUE(model->rows().empty());
+    model->refresh();
+    EXPECT_FALSE(model->isRefreshing());
+
+    dir("later-home/.npm");
+    write("later-home/.npm/pkg.tgz", 20000);
+    model->appear();  // access first, then rows, then sizes
+    EXPECT_TRUE(model->hasAccess());
+    EXPECT_EQ(idsOf(*model), std::vector<QString>{".npm"});
+    EXPECT_TRUE(model->isRefreshing());
+    ASSERT_TRUE(waitForRefresh(*model));
+    EXPECT_EQ(model->rows()[0].bytes, measured(later + "/.npm"));
+}
+
+// ---- measuring ------------------------------------------------------------------------
+
+TEST_F(QuickClean, RefreshMeasuresEveryRow) {
+    write(".npm/a.tgz", 10000);
+    write(".npm/_cacache/content/b", 50000);
+    dir(".m2/repository");
+    const auto model = makeModel();
+
+    model->refresh();
+    EXPECT_TRUE(model->isRefreshing());
+    for (const Row& row : model->rows()) EXPECT_TRUE(row.isMeasuring);
+    ASSERT_TRUE(waitForRefresh(*model));
+
+    const Row* npm = rowOf(*model, ".npm");
+    ASSERT_TRUE(npm);
+    ASSERT_TRUE(npm->bytes);
+    EXPECT_GE(*npm->bytes, 60000);
+    EXPECT_EQ(*npm->bytes, measured(home + "/.npm"));
+    EXPECT_FALSE(npm->isMeasuring);
+    const Row* m2 = rowOf(*model, ".m2/repository");
+    ASSERT_TRUE(m2);
+    EXPECT_EQ(m2->bytes, measured(home + "/.m2/repository"));
+    EXPECT_EQ(model->lastRefresh(), now);
+    EXPECT_EQ(model->property("lastRefresh").toDateTime(), now);
+}
+
+TEST_F(QuickClean, AFolderGoneBeforeMeasuringHasNoSize) {
+    dir(".cache/go-build");
+    const auto model = makeModel();
+    fs::remove(home + "/.cache/go-build");
+    model->refresh();
+    ASSERT_TRUE(waitForRefresh(*model));
+    ASSERT_EQ(model->rows().size(), 1U);
+    EXPECT_FALSE(model->rows()[0].bytes);
+    EXPECT_FALSE(model->rows()[0].isMeasuring);
+}
+
+TEST_F(QuickClean, AppearMeasuresAtMostOnceEvery180Seconds) {
+    write(".npm/a", 4096);
+    const auto model = makeModel();
+    const QDateTime first = now;
+
+    model->appear();
+    EXPECT_TRUE(model->isRefreshing());
+    ASSERT_TRUE(waitForRefresh(*model));
+    EXPECT_EQ(model->lastRefresh(), first);
+    const std::optional<qint64> before = model->rows()[0].bytes;
+    ASSERT_TRUE(before);
+
+    write(".npm/b", 400000);
+    now = first.addSecs(179);
+    model->appear();
+    EXPECT_FALSE(model->isRefreshing());
+    EXPECT_FALSE(model->rows()[0].isMeasuring);
+    QTest::qWait(50);
+    EXPECT_EQ(model->rows()[0].bytes, before);
+
+    // The refresh button measures at once.
+    model->refresh();
+    EXPECT_TRUE(model->isRefreshing());
+    ASSERT_TRUE(waitForRefresh(*model));
+    EXPECT_GT(*model->rows()[0].bytes, *before);
+    EXPECT_EQ(model->lastRefresh(), now);
+
+    const QDateTime second = now;
+    now = second.addSecs(179);
+    model->appear();
+    EXPECT_FALSE(model->isRefreshing());
+    now = second.addSecs(180);
+    model->appear();
+    EXPECT_TRUE(model->isRefreshing());
+    ASSERT_TRUE(waitForRefresh(*model));
+    EXPECT_EQ(model->lastRefresh(), now);
+}
+
+TEST_F(QuickClean, ARefreshAlreadyRunningIsNotStartedAgain) {
+    write(".npm/a", 4096);
+    const auto model = makeModel();
+    int finished = 0;
+    QObject::connect(model.get(), &QuickCleanModel::lastRefreshChanged, [&] { ++finished; });
+    model->refresh();
+    model->refresh();
+    ASSERT_TRUE(waitForRefresh(*model));
+    QTest::qWait(100);
+    EXPECT_EQ(finished, 1);
+}
+
+TEST_F(QuickClean, TheModelMayGoWhileMeasuring) {
+    write(".npm/a", 4096);
+    write(".m2/repository/b", 4096);
+    auto model = makeModel();
+    model->refresh();
+    model->clean(QStringLiteral(".npm"));
+    model.reset();
+    QTest::qWait(200);
+}
+
+// ---- emptying ---------------------------------------------------------------------------
+
+TEST_F(QuickClean, CleanMovesEntriesToTheTrashAndKeepsTheFolder) {
+    write(".cache/yarn/v6-pkg.tgz", 30000);
+    write(".cache/yarn/.hidden-index", 100);
+    write(".cache/yarn/meta/x/y", 5000);
+    const std::string outside = write("keep-me", 10);
+    fs::create_symlink(outside, home + "/.cache/yarn/link-out");
+    const auto model = makeModel();
+    const QString id = QStringLiteral(".cache/yarn");
+
+    model->clean(id);
+    ASSERT_TRUE(rowOf(*model, id));
+    EXPECT_TRUE(rowOf(*model, id)->isCleaning);
+    ASSERT_TRUE(waitForClean(*model, id));
+
+    const std::string folder = home + "/.cache/yarn";
+    ASSERT_TRUE(fs::is_directory(fs::symlink_status(folder)));
+    EXPECT_TRUE(entriesOf(folder).empty());
+    for (const char* name : {"v6-pkg.tgz", ".hidden-index", "meta", "link-out"}) {
+        EXPECT_TRUE(exists(trashFiles() + "/" + name)) << name;
+        EXPECT_TRUE(exists(*Trasher::homeTrash() + "/info/" + name + ".trashinfo")) << name;
+    }
+    EXPECT_TRUE(exists(outside));  // the link went, not what it led to
+    const Row* row = rowOf(*model, id);
+    EXPECT_FALSE(row->errorText);
+    EXPECT_EQ(row->bytes, measured(folder));
+}
+
+TEST_F(QuickClean, TheTrashIsEmptiedForGoodWithItsTrashInfo) {
+    write(".local/share/Trash/files/old notes.txt", 20000);
+    write(".local/share/Trash/files/old-project/src/main.c", 3000);
+    write(".local/share/Trash/info/old notes.txt.trashinfo", 60);
+    write(".local/share/Trash/info/old-project.trashinfo", 60);
+    write(".local/share/Trash/info/stray.trashinfo", 60);  // no entry: not ours to touch
+    const auto model = makeModel();
+    const QString id = QStringLiteral(".local/share/Trash/files");
+
+    model->clean(id);
+    ASSERT_TRUE(waitForClean(*model, id));
+
+    const std::string trash = home + "/.local/share/Trash";
+    ASSERT_TRUE(fs::is_directory(trash + "/files"));
+    EXPECT_TRUE(entriesOf(trash + "/files").empty());
+    EXPECT_EQ(entriesOf(trash + "/info"), std::vector<std::string>{"stray.trashinfo"});
+    // Deleted, not moved into another Trash.
+    EXPECT_FALSE(exists(trashFiles() + "/old notes.txt"));
+    EXPECT_FALSE(exists(trashFiles() + "/old-project"));
+    EXPECT_FALSE(rowOf(*model, id)->errorText);
+    EXPECT_EQ(rowOf(*model, id)->bytes, measured(trash + "/files"));
+}
+
+TEST_F(QuickClean, AnEntryOfAnotherUserIsSkippedAndNotCounted) {
+    write(".gradle/caches/mine.bin", 1000);
+    const std::string theirs = write(".gradle/caches/theirs.bin", 1000);
+    const uid_t other = ::getuid() == 65534 ? 65533 : 65534;
+    if (::chown(theirs.c_str(), other, other) != 0) GTEST_SKIP() << "cannot chown here";
+    const auto model = makeModel();
+    const QString id = QStringLiteral(".gradle/caches");
+
+    model->clean(id);
+    ASSERT_TRUE(waitForClean(*model, id));
+    EXPECT_EQ(entriesOf(home + "/.gradle/caches"), std::vector<std::string>{"theirs.bin"});
+    EXPECT_FALSE(rowOf(*model, id)->errorText);
+}
+
+TEST_F(QuickClean, FailedRemovalsAreCountedInTheRowText) {
+    // A data folder whose "Trash" is a plain file: every move fails, even for root.
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    std::ofstream(data.filePath("Trash").toStdString()) << "not a folder";
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+
+    write(".npm/one", 100);
+    write(".npm/two", 100);
+    write(".npm/three/x", 100);
+    const auto model = makeModel();
+    const QString id = QStringLiteral(".npm");
+    model->clean(id);
+    const bool done = waitForClean(*model, id);
+    qputenv("XDG_DATA_HOME", savedData);
+    ASSERT_TRUE(done);
+
+    const Row* row = rowOf(*model, id);
+    ASSERT_TRUE(row->errorText);
+    EXPECT_EQ(*row->errorText, "3 öğe silinemedi");
+    EXPECT_EQ(row->bytes, measured(home + "/.npm"));
+    EXPECT_EQ(entriesOf(home + "/.npm"), (std::vector<std::string>{"one", "three", "two"}));
+    EXPECT_EQ(model->property("rows").toList()[0].toMap()["errorText"].toString(),
+              "3 öğe silinemedi");
+
+    // The next emptying starts without the old message and ends without one.
+    model->clean(id);
+    EXPECT_FALSE(rowOf(*model, id)->errorText);
+    ASSERT_TRUE(waitForClean(*model, id));
+    EXPECT_FALSE(rowOf(*model, id)->errorText);
+    EXPECT_TRUE(entriesOf(home + "/.npm").empty());
+}
+
+TEST_F(QuickClean, CleaningARowAlreadyCleaningDoesNothing) {
+    write(".cache/pip/http/a", 1000);
+    write(".cache/pip/wheels/b", 1000);
+    const auto model = makeModel();
+    const QString id = QStringLiteral(".cache/pip");
+    int finished = 0;
+    QObject::connect(model.get(), &QuickCleanModel::cleanFinished, [&] { ++finished; });
+
+    model->clean(id);
+    const std::vector<Row> during = model->rows();
+    model->clean(id);
+    EXPECT_EQ(model->rows(), during);
+    ASSERT_TRUE(waitForClean(*model, id));
+    QTest::qWait(100);
+    EXPECT_EQ(finished, 1);
+    EXPECT_TRUE(entriesOf(home + "/.cache/pip").empty());
+
+    model->clean(QStringLiteral(".not-a-target"));  // no such row: nothing happens
+    EXPECT_FALSE(rowOf(*model, id)->isCleaning);
+}
+
+TEST_F(QuickClean, RowsRebuiltDuringACleanStillGetTheResult) {
+    write(".cache/thumbnails/large/a.png", 8000);
+    const auto model = makeModel();
+    const QString id = QStringLiteral(".cache/thumbnails");
+    model->clean(id);
+    dir(".cache/pip");
+    model->rebuildRows();  // the cleaning row is replaced by a fresh one
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return entriesOf(home + "/.cache/thumbnails").empty(); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowOf(*model, id)->bytes.has_value(); }, kWaitMs));
+    EXPECT_EQ(rowOf(*model, id)->bytes, measured(home + "/.cache/thumbnails"));
+    EXPECT_EQ(idsOf(*model), (std::vector<QString>{".cache/pip", ".cache/thumbnails"}));
+}
+
+}  // namespace
+}  // namespace tidewell

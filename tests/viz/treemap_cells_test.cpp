@@ -1,0 +1,243 @@
+#include "treemap_cells.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "colors.h"
+#include "tree_builder.h"
+#include "treemap_layout.h"
+
+namespace tidewell {
+namespace {
+
+using testing::TreeBuilder;
+
+TEST(TreemapCells, BothViewSidesMustExceed30) {
+    TreeBuilder b;
+    const NodeRef root = b.root({b.file("a", 10)});
+    EXPECT_TRUE(treemapCells(root, 30, 500).empty());
+    EXPECT_TRUE(treemapCells(root, 500, 30).empty());
+    EXPECT_EQ(treemapCells(root, 30.5, 30.5).size(), 1u);
+}
+
+TEST(TreemapCells, NothingToShow) {
+    TreeBuilder b;
+    EXPECT_TRUE(treemapCells(NodeRef(), 500, 500).empty());
+    EXPECT_TRUE(treemapCells(b.root(b.files(4, 0)), 500, 500).empty());
+    EXPECT_TRUE(treemapCells(b.root({}), 500, 500).empty());
+    EXPECT_TRUE(treemapCells(NodeRef(b.file("lone", 100)), 500, 500).empty());
+}
+
+TEST(TreemapCells, CellsAreTheLayoutInsetBy1Point5) {
+    TreeBuilder b;
+    const NodeRef root = b.root({b.file("a", 6), b.file("b", 6), b.file("c", 4), b.file("d", 3),
+                                 b.file("e", 2), b.file("f", 2), b.file("g", 1)});
+    // The 6 x 4 example scaled to a 600 x 400 view.
+    const auto cells = treemapCells(root, 600, 400);
+    const auto rects = squarify({60000, 60000, 40000, 30000, 20000, 20000, 10000}, 0, 0, 600, 400);
+    ASSERT_EQ(cells.size(), rects.size());
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        EXPECT_EQ(cells[i].node.get(), root->child(static_cast<std::size_t>(rects[i].index)));
+        EXPECT_NEAR(cells[i].rect.x, rects[i].x + 1.5, 1e-9);
+        EXPECT_NEAR(cells[i].rect.y, rects[i].y + 1.5, 1e-9);
+        EXPECT_NEAR(cells[i].rect.width, rects[i].width - 3, 1e-9);
+        EXPECT_NEAR(cells[i].rect.height, rects[i].height - 3, 1e-9);
+        EXPECT_DOUBLE_EQ(cells[i].hue, mapHue(rects[i].index, 7));
+        EXPECT_EQ(cells[i].sizeBytes, cells[i].node->size());
+        EXPECT_FALSE(cells[i].isAggregate);
+        EXPECT_EQ(cells[i].aggregateCount, 0);
+    }
+    EXPECT_DOUBLE_EQ(cells[0].hue, -8.0);
+    EXPECT_DOUBLE_EQ(cells[6].hue, 150.0);
+}
+
+TEST(TreemapCells, SingleChildHasHueMinus8) {
+    TreeBuilder b;
+    const auto cells = treemapCells(b.root({b.file("a", 10)}), 100, 100);
+    ASSERT_EQ(cells.size(), 1u);
+    EXPECT_DOUBLE_EQ(cells[0].hue, -8.0);
+}
+
+TEST(TreemapCells, SliverBelow1Point5AfterInsetIsDropped) {
+    TreeBuilder b;
+    // 9900 fills a 99 x 100 column; 100 gets the last 1 x 100.
+    const auto cells = treemapCells(b.root({b.file("a", 9900), b.file("b", 100)}), 100, 100);
+    ASSERT_EQ(cells.size(), 1u);
+    EXPECT_EQ(cells[0].node->name(), "a");
+}
+
+TEST(TreemapCells, ChildrenBeyond350ShareOneAggregateCell) {
+    TreeBuilder b;
+    std::vector<FileNode*> kids = b.files(350, 1000);
+    for (FileNode* f : b.files(50, 3, "small")) kids.push_back(f);
+    const NodeRef root = b.root(kids);
+    const auto cells = treemapCells(root, 1120, 720);
+    ASSERT_EQ(cells.size(), 351u);
+    for (const TreemapCell& c : cells) EXPECT_EQ(c.aggregateCount, 50);
+    int aggregates = 0;
+    for (const TreemapCell& c : cells) {
+        if (!c.isAggregate) continue;
+        ++aggregates;
+        EXPECT_EQ(c.node, root);
+        EXPECT_EQ(c.sizeBytes, 150);
+        EXPECT_DOUBLE_EQ(c.hue, mapHue(350, 400));
+        EXPECT_TRUE(c.subRects.empty());
+    }
+    EXPECT_EQ(aggregates, 1);
+    EXPECT_TRUE(cells.back().isAggregate);  // the rest weight is placed last
+}
+
+TEST(TreemapCells, EmptyChildrenBeyond350GiveNoAggregate) {
+    TreeBuilder b;
+    std::vector<FileNode*> kids = b.files(350, 1000);
+    for (FileNode* f : b.files(50, 0, "empty")) kids.push_back(f);
+    const auto cells = treemapCells(b.root(kids), 1120, 720);
+    ASSERT_EQ(cells.size(), 350u);
+    for (const TreemapCell& c : cells) {
+        EXPECT_FALSE(c.isAggregate);
+        EXPECT_EQ(c.aggregateCount, 50);
+    }
+}
+
+TEST(TreemapCells, LabelFrom72By34) {
+    TreeBuilder b;
+    // One child fills the view, so the inset cell is the view less 3.
+    const auto narrow = treemapCells(b.root({b.file("a", 1)}), 74.9, 103);
+    ASSERT_EQ(narrow.size(), 1u);
+    EXPECT_LT(narrow[0].rect.width, 72.0);
+    EXPECT_FALSE(narrow[0].showLabel);
+
+    const auto exact = treemapCells(b.root({b.file("a", 2775)}), 75, 37);
+    ASSERT_EQ(exact.size(), 1u);
+    EXPECT_DOUBLE_EQ(exact[0].rect.width, 72.0);
+    EXPECT_DOUBLE_EQ(exact[0].rect.height, 34.0);
+    EXPECT_TRUE(exact[0].showLabel);
+
+    const auto low = treemapCells(b.root({b.file("a", 2700)}), 75, 36);
+    ASSERT_EQ(low.size(), 1u);
+    EXPECT_DOUBLE_EQ(low[0].rect.height, 33.0);
+    EXPECT_FALSE(low[0].showLabel);
+}
+
+TEST(TreemapCells, PreviewFrom63By30) {
+    TreeBuilder b;
+    FileNode* folder = b.dir("d", {b.file("x", 30), b.file("y", 20), b.file("z", 10)});
+    const NodeRef root = b.root({folder});
+
+    const auto narrow = treemapCells(root, 65, 203);
+    ASSERT_EQ(narrow.size(), 1u);
+    EXPECT_DOUBLE_EQ(narrow[0].rect.width, 62.0);
+    EXPECT_TRUE(narrow[0].subRects.empty());
+
+    const auto exact = treemapCells(root, 66, 33);
+    ASSERT_EQ(exact.size(), 1u);
+    EXPECT_DOUBLE_EQ(exact[0].rect.width, 63.0);
+    EXPECT_DOUBLE_EQ(exact[0].rect.height, 30.0);
+    EXPECT_FALSE(exact[0].showLabel);
+    EXPECT_EQ(exact[0].subRects.size(), 3u);
+
+    const auto low = treemapCells(root, 66, 32.5);
+    ASSERT_EQ(low.size(), 1u);
+    EXPECT_TRUE(low[0].subRects.empty());
+}
+
+TEST(TreemapCells, FilesAndEmptyFoldersHaveNoPreview) {
+    TreeBuilder b;
+    const auto file = treemapCells(b.root({b.file("a", 10)}), 300, 300);
+    ASSERT_EQ(file.size(), 1u);
+    EXPECT_TRUE(file[0].subRects.empty());
+    const auto empty = treemapCells(b.root({b.dir("d", {b.file("z", 0)})}), 300, 300);
+    EXPECT_TRUE(empty.empty());  // the focus's children total 0 bytes
+}
+
+TEST(TreemapCells, PreviewMatchesItsCellSize) {
+    TreeBuilder b;
+    FileNode* folder = b.dir("d", {b.file("x", 30), b.file("y", 20), b.file("z", 10)});
+    const auto cells = treemapCells(b.root({folder}), 200, 100);
+    ASSERT_EQ(cells.size(), 1u);
+    const auto expected = treemapPreview(*folder, 197, 97);
+    ASSERT_EQ(cells[0].subRects.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(cells[0].subRects[i].id, expected[i].id);
+        EXPECT_DOUBLE_EQ(cells[0].subRects[i].rect.width, expected[i].rect.width);
+    }
+}
+
+TEST(TreemapPreview, LightnessSpreadsFrom40To64) {
+    TreeBuilder b;
+    const NodeRef folder = b.root({b.file("x", 30), b.file("y", 20), b.file("z", 10)});
+    const auto subs = treemapPreview(*folder, 60, 60);
+    ASSERT_EQ(subs.size(), 3u);
+    for (std::size_t i = 0; i < subs.size(); ++i) EXPECT_EQ(subs[i].id, static_cast<int>(i));
+    EXPECT_DOUBLE_EQ(subs[0].lightness, 40.0);
+    EXPECT_DOUBLE_EQ(subs[1].lightness, 52.0);
+    EXPECT_DOUBLE_EQ(subs[2].lightness, 64.0);
+
+    const NodeRef single = b.root({b.file("x", 30)});
+    const auto one = treemapPreview(*single, 60, 60);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_DOUBLE_EQ(one[0].lightness, 40.0);
+    EXPECT_DOUBLE_EQ(one[0].rect.width, 60.0);
+}
+
+TEST(TreemapPreview, CapOf24WithRest) {
+    TreeBuilder b;
+    std::vector<FileNode*> kids = b.files(24, 100);
+    for (FileNode* f : b.files(10, 20, "s")) kids.push_back(f);
+    const NodeRef folder = b.root(kids);  // 34 children, 2600 bytes
+    const auto subs = treemapPreview(*folder, 260, 100);
+    ASSERT_EQ(subs.size(), 25u);
+    // The rest holds 200 bytes (area 2000); as index 24 of 34 its lightness is 40 + 24 * 24 / 33.
+    bool sawRest = false;
+    for (const TreemapSubRect& s : subs) {
+        if (std::abs(s.rect.width * s.rect.height - 2000.0) < 1e-6) {
+            sawRest = true;
+            EXPECT_DOUBLE_EQ(s.lightness, 40.0 + 24.0 * 24.0 / 33.0);
+        }
+    }
+    EXPECT_TRUE(sawRest);
+}
+
+TEST(TreemapPreview, CapOf24WithoutRest) {
+    TreeBuilder b;
+    std::vector<FileNode*> kids = b.files(24, 100);
+    for (FileNode* f : b.files(10, 0, "s")) kids.push_back(f);
+    const auto subs = treemapPreview(*b.root(kids), 240, 100);
+    EXPECT_EQ(subs.size(), 24u);
+}
+
+TEST(TreemapPreview, RectanglesBelow3AreDropped) {
+    TreeBuilder b;
+    // In 100 x 10, 990 lays a 99 x 10 column; 7 and 3 share the last 1 x 10.
+    const NodeRef folder = b.root({b.file("a", 990), b.file("b", 7), b.file("c", 3)});
+    ASSERT_EQ(squarify({990, 7, 3}, 0, 0, 100, 10).size(), 3u);
+    const auto subs = treemapPreview(*folder, 100, 10);
+    ASSERT_EQ(subs.size(), 1u);
+    EXPECT_EQ(subs[0].id, 0);
+}
+
+TEST(TreemapPreview, IdsCountDroppedRectangles) {
+    TreeBuilder b;
+    std::vector<FileNode*> kids{b.file("a", 5000), b.file("b", 3000)};
+    for (FileNode* f : b.files(20, 40, "m")) kids.push_back(f);
+    for (FileNode* f : b.files(6, 1, "t")) kids.push_back(f);
+    const NodeRef folder = b.root(kids);
+    const double w = 90;
+    const double h = 40;
+    const ChildWeights cw = childWeights(*folder, 24, w, h);
+    const auto rects = squarify(cw.weights, 0, 0, w, h);
+    std::vector<std::int64_t> expected;
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        if (rects[i].width >= 3 && rects[i].height >= 3) {
+            expected.push_back(static_cast<std::int64_t>(i));
+        }
+    }
+    ASSERT_LT(expected.size(), rects.size());  // some are dropped
+    std::vector<std::int64_t> ids;
+    for (const auto& s : treemapPreview(*folder, w, h)) ids.push_back(s.id);
+    EXPECT_EQ(ids, expected);
+}
+
+}  // namespace
+}  // namespace tidewell
