@@ -4,7 +4,13 @@
 // discovery runs this binary at build time without ctest's environment.
 #include <gtest/gtest.h>
 
+#ifdef TIDEWELL_GUI_TESTS
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;  // painted items need one
+#else
 #include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -31,7 +37,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_STATE_HOME", QFile::encodeName(root.filePath("state")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root.filePath("runtime")));
 
-    QCoreApplication app(argc, argv);
+    TestApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillon"));
     QCoreApplication::setApplicationName(QStringLiteral("Brackwater"));
 

@@ -1,0 +1,311 @@
+// The painted treemap, rendered offscreen over a tree scanned from real
+// temporary folders.
+#include "treemap_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+#include <QSignalSpy>
+#include <QTest>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "colors.h"
+#include "temp_tree.h"
+
+namespace tidewell {
+namespace {
+
+using test::TempDir;
+
+const QColor kBackground(20, 20, 24);
+
+bool scanned(AppModel& model, const std::string& path) {
+    model.startScan(QString::fromStdString(path));
+    return QTest::qWaitFor(
+        [&] { return model.screen() == AppModel::Screen::results && model.focus() != nullptr; },
+        20000);
+}
+
+// A window holding one treemap over the whole of it.
+class Rendered {
+  public:
+    Rendered(AppModel& model, int w, int h) {
+        // Once per process: the scene graph backend is fixed by the first window.
+        static const bool software = [] {
+            QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+            return true;
+        }();
+        (void)software;
+        window_ = std::make_unique<QQuickWindow>();
+        window_->setColor(kBackground);
+        window_->resize(w, h);
+        view_ = new TreemapView(window_->contentItem());  // owned by the content item
+        view_->setSize(QSizeF(w, h));
+        view_->setModel(&model);
+        window_->show();
+        ok_ = QTest::qWaitForWindowExposed(window_.get());
+    }
+    bool ok() const { return ok_; }
+    TreemapView& view() { return *view_; }
+    QQuickWindow& window() { return *window_; }
+    QImage grab() {
+        // Let pending repaints and the 0.15 s fade settle first.
+        QTest::qWait(250);
+        return window_->grabWindow().convertToFormat(QImage::Format_RGB32);
+    }
+
+  private:
+    std::unique_ptr<QQuickWindow> window_;
+    TreemapView* view_ = nullptr;
+    bool ok_ = false;
+};
+
+QPoint centreOf(const TreemapCell& cell) {
+    return {static_cast<int>(cell.rect.x + cell.rect.width / 2),
+            static_cast<int>(cell.rect.y + cell.rect.height / 2)};
+}
+
+const TreemapCell* cellNamed(TreemapView& view, std::string_view name) {
+    for (const TreemapCell& c : view.cells())
+        if (!c.isAggregate && c.node->name() == name) return &c;
+    return nullptr;
+}
+
+// Three files and one folder of clearly different sizes.
+void makeSmallTree(const TempDir& dir) {
+    dir.write("big.bin", 400 * 1024);
+    dir.write("mid.bin", 200 * 1024);
+    dir.write("small.bin", 100 * 1024);
+    dir.mkdir("sub");
+    for (int i = 0; i < 6; ++i)
+        dir.write("sub/f" + std::to_string(i) + ".bin", static_cast<std::size_t>(i + 1) * 16384);
+}
+
+// A small scanned tree, shown by each test below.
+class TreemapViewOnSmallTree : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        makeSmallTree(dir);
+        ASSERT_TRUE(scanned(model, dir.path()));
+    }
+    TempDir dir;
+    AppModel model;
+};
+
+TEST_F(TreemapViewOnSmallTree, CellCentreHasItsHueColour) {
+    Rendered r(model, 400, 300);
+    ASSERT_TRUE(r.ok());
+    const TreemapCell* cell = cellNamed(r.view(), "big.bin");
+    ASSERT_NE(cell, nullptr);
+    ASSERT_TRUE(cell->subRects.empty());
+    // Hovered, so whatever the pointer was over before does not dim it.
+    QTest::mouseMove(&r.window(), QPoint(0, 0));
+    QTest::mouseMove(&r.window(), centreOf(*cell));
+    const QImage img = r.grab();
+    const Rgb8 want = hslColor(cell->hue, 0.66, 0.5);
+    const QColor got = img.pixelColor(centreOf(*cell));
+    EXPECT_EQ(got, QColor(want.r, want.g, want.b));
+    EXPECT_FALSE(r.view().drawsEmptyState());
+}
+
+TEST_F(TreemapViewOnSmallTree, HoveredCellHasWhiteBorderAndHoverKeepsLayout) {
+    Rendered r(model, 400, 300);
+    ASSERT_TRUE(r.ok());
+    const TreemapCell* cell = cellNamed(r.view(), "mid.bin");
+    ASSERT_NE(cell, nullptr);
+    r.grab();
+    const auto passes = r.view().layoutPasses();
+
+    // Through the pointer: the window repeats the last pointer position as
+    // a hover after each frame, so a hover set behind its back would not last.
+    QTest::mouseMove(&r.window(), centreOf(*cell));
+    const QImage img = r.grab();
+    ASSERT_EQ(model.hoveredNode(), cell->node.get());
+    EXPECT_EQ(r.view().layoutPasses(), passes);
+    // The 2-pixel border lies inside the outline: the first whole pixel
+    // column within it, halfway down the left edge.
+    const QPoint edge(static_cast<int>(std::ceil(cell->rect.x)),
+                      static_cast<int>(cell->rect.y + cell->rect.height / 2));
+    const QColor border = img.pixelColor(edge);
+    EXPECT_GE(border.red(), 225);
+    EXPECT_GE(border.green(), 225);
+    EXPECT_GE(border.blue(), 225);
+    // Its centre stays at full colour while the others dim.
+    const Rgb8 want = hslColor(cell->hue, 0.66, 0.5);
+    EXPECT_EQ(img.pixelColor(centreOf(*cell)), QColor(want.r, want.g, want.b));
+    const TreemapCell* other = cellNamed(r.view(), "big.bin");
+    ASSERT_NE(other, nullptr);
+    const Rgb8 otherFull = hslColor(other->hue, 0.66, 0.5);
+    EXPECT_NE(img.pixelColor(centreOf(*other)), QColor(otherFull.r, otherFull.g, otherFull.b));
+}
+
+TEST_F(TreemapViewOnSmallTree, HoverMovesWriteTheModelOnlyOnChange) {
+    Rendered r(model, 400, 300);
+    ASSERT_TRUE(r.ok());
+    const TreemapCell* cell = cellNamed(r.view(), "big.bin");
+    ASSERT_NE(cell, nullptr);
+    const TreemapCell* start = cellNamed(r.view(), "mid.bin");
+    ASSERT_NE(start, nullptr);
+    // From the corner gap first: a move to where the pointer already is
+    // delivers nothing.
+    QTest::mouseMove(&r.window(), QPoint(0, 0));
+    QTest::mouseMove(&r.window(), centreOf(*start));
+    QTest::qWait(20);
+    ASSERT_EQ(model.hoveredNode(), start->node.get());
+    QSignalSpy spy(&model, &AppModel::hoveredChanged);
+    const QPoint c = centreOf(*cell);
+    QTest::mouseMove(&r.window(), c);
+    QTest::mouseMove(&r.window(), c + QPoint(2, 2));
+    QTest::qWait(20);
+    EXPECT_EQ(model.hoveredNode(), cell->node.get());
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST_F(TreemapViewOnSmallTree, BasketCellIsGreyedAndFolderClickZooms) {
+    Rendered r(model, 400, 300);
+    ASSERT_TRUE(r.ok());
+    const TreemapCell* file = cellNamed(r.view(), "small.bin");
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(model.canDelete(file->node.get()));
+    const QPoint fileCentre = centreOf(*file);
+    const Rgb8 full = hslColor(file->hue, 0.66, 0.5);
+
+    // A click on a file cell puts it in the basket.
+    QTest::mouseClick(&r.window(), Qt::LeftButton, {}, fileCentre);
+    EXPECT_TRUE(model.isInBasket(file->node.get()));
+    // The pointer stays over the file, so it is hovered too: still greyed.
+    const QImage img = r.grab();
+    const QColor got = img.pixelColor(fileCentre);
+    EXPECT_NE(got, QColor(full.r, full.g, full.b));
+    EXPECT_LE(std::abs(got.red() - got.green()), 2);
+    EXPECT_LE(std::abs(got.green() - got.blue()), 3);
+    // Grey 0.26 at opacity 0.55 over the background.
+    EXPECT_NEAR(got.red(), 0.55 * 66 + 0.45 * kBackground.red(), 3);
+
+    // A click on a folder cell enters it.
+    const TreemapCell* sub = cellNamed(r.view(), "sub");
+    ASSERT_NE(sub, nullptr);
+    FileNode* subNode = sub->node.get();
+    const auto before = model.path().size();
+    QTest::mouseClick(&r.window(), Qt::LeftButton, {}, centreOf(*sub));
+    ASSERT_EQ(model.path().size(), before + 1);
+    EXPECT_EQ(model.path().back().get(), subNode);
+    EXPECT_EQ(model.focus(), subNode);
+    EXPECT_EQ(r.view().cells().size(), 6u);
+}
+
+TEST_F(TreemapViewOnSmallTree, BasketButtonOnAHoveredFolderTogglesItWithoutZooming) {
+    Rendered r(model, 400, 300);
+    ASSERT_TRUE(r.ok());
+    const TreemapCell* sub = cellNamed(r.view(), "sub");
+    ASSERT_NE(sub, nullptr);
+    ASSERT_TRUE(sub->showLabel);
+    FileNode* subNode = sub->node.get();
+    // The button shows only once the cell is hovered.
+    QTest::mouseMove(&r.window(), QPoint(0, 0));
+    QTest::mouseMove(&r.window(), centreOf(*sub));
+    QTest::qWait(20);
+    ASSERT_EQ(model.hoveredNode(), subNode);
+    const QPoint button(static_cast<int>(sub->rect.x + sub->rect.width - 6 - 11),
+                        static_cast<int>(sub->rect.y + 6 + 11));
+    QTest::mouseClick(&r.window(), Qt::LeftButton, {}, button);
+    EXPECT_TRUE(model.isInBasket(subNode));
+    EXPECT_EQ(model.path().size(), 1);
+}
+
+TEST_F(TreemapViewOnSmallTree, SecondaryClickAsksForTheContextMenu) {
+    Rendered r(model, 400, 300);
+    ASSERT_TRUE(r.ok());
+    const TreemapCell* sub = cellNamed(r.view(), "sub");
+    ASSERT_NE(sub, nullptr);
+    QSignalSpy spy(&r.view(), &TreemapView::contextMenuRequested);
+    QTest::mouseClick(&r.window(), Qt::RightButton, {}, centreOf(*sub));
+    ASSERT_EQ(spy.count(), 1);
+    const QList<QVariant> args = spy.takeFirst();
+    EXPECT_EQ(args.at(0).value<NodeValue>().node(), sub->node.get());
+    EXPECT_TRUE(args.at(1).toBool());
+    EXPECT_FALSE(args.at(2).toBool());
+    EXPECT_EQ(model.path().size(), 1);
+}
+
+TEST(TreemapView, EmptyFolderShowsTheEmptyStateText) {
+    TempDir dir;
+    AppModel model;
+    ASSERT_TRUE(scanned(model, dir.path()));
+    Rendered r(model, 400, 300);
+    ASSERT_TRUE(r.ok());
+    EXPECT_TRUE(r.view().cells().empty());
+    const QImage img = r.grab();
+    EXPECT_TRUE(r.view().drawsEmptyState());
+    int inked = 0;
+    for (int y = 140; y < 160; ++y)
+        for (int x = 100; x < 300; ++x)
+            if (img.pixelColor(x, y) != kBackground) ++inked;
+    EXPECT_GT(inked, 20);
+}
+
+// Not a check: prints how long a full paint and a hover-only repaint of a
+// 351-cell map take at 1120 x 720.
+TEST(TreemapView, TimesFullPaintAndHoverRepaint) {
+    TempDir dir;
+    for (int d = 0; d < 20; ++d) {
+        const std::string folder = "d" + std::to_string(d);
+        dir.mkdir(folder);
+        for (int f = 0; f < 20; ++f)
+            dir.write(folder + "/f" + std::to_string(f),
+                      static_cast<std::size_t>(4096 * (1 + f + d)));
+    }
+    for (int i = 0; i < 400; ++i)
+        dir.write("file" + std::to_string(i), static_cast<std::size_t>(4096 * (1 + i % 40)));
+    AppModel model;
+    ASSERT_TRUE(scanned(model, dir.path()));
+    TreemapView view;
+    view.setSize(QSizeF(1120, 720));
+    view.setModel(&model);
+    // Transparent, as the item's own texture starts.
+    QImage img(1120, 720, QImage::Format_ARGB32_Premultiplied);
+
+    auto paintOnce = [&] {
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        view.paint(&p);
+    };
+    paintOnce();  // warm the font caches
+    {
+        QImage shown(img.size(), QImage::Format_RGB32);
+        shown.fill(kBackground);
+        QPainter(&shown).drawImage(0, 0, img);
+        shown.save(QStringLiteral("/tmp/treemap.png"));
+    }
+    constexpr int kRounds = 20;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < kRounds; ++i) {
+        // A size change forces the layout to be rebuilt.
+        view.setSize(QSizeF(1120, i % 2 == 0 ? 721 : 720));
+        paintOnce();
+    }
+    const double full = static_cast<double>(t.nsecsElapsed()) / 1e6 / kRounds;
+    EXPECT_EQ(view.cells().size(), 351u);
+
+    const auto passes = view.layoutPasses();
+    t.restart();
+    for (int i = 0; i < kRounds; ++i) {
+        model.setHovered(view.cells()[static_cast<std::size_t>(i)].node.get());
+        paintOnce();
+    }
+    const double hover = static_cast<double>(t.nsecsElapsed()) / 1e6 / kRounds;
+    EXPECT_EQ(view.layoutPasses(), passes);
+    std::cout << "[ timing ] cells " << view.cells().size() << ", layout + paint " << full
+              << " ms, hover repaint " << hover << " ms (mean of " << kRounds << ")\n";
+}
+
+}  // namespace
+}  // namespace tidewell

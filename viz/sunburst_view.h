@@ -1,0 +1,63 @@
+// The sunburst map view: the focused folder as up to three rings of sectors
+// around a centre label, painted from the geometry in sunburst_geometry.h and
+// driving the model's hover, navigation and basket.
+#pragma once
+
+#include <QPointF>
+#include <QPointer>
+#include <QQuickPaintedItem>
+#include <vector>
+
+#include "app_model.h"
+#include "file_node.h"
+#include "node_value.h"
+#include "sunburst_geometry.h"
+
+class QPainter;
+
+namespace tidewell {
+
+class SunburstView : public QQuickPaintedItem {
+    Q_OBJECT
+    Q_PROPERTY(tidewell::AppModel* model READ model WRITE setModel NOTIFY modelChanged)
+
+  public:
+    explicit SunburstView(QQuickItem* parent = nullptr);
+
+    AppModel* model() const { return model_; }
+    void setModel(AppModel* model);
+
+    void paint(QPainter* painter) override;
+
+    // The sectors of the current focus, rebuilt only when the focus, the tree
+    // or the size has changed since the last call.
+    const std::vector<SunburstSector>& sectors();
+    SunburstGeometry geometry() const { return sunburstGeometry(width(), height()); }
+
+  signals:
+    void modelChanged();
+    void contextMenuRequested(tidewell::NodeValue node, bool isDirectory, bool inBasket,
+                              QPointF position);
+
+  protected:
+    void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
+    void hoverEnterEvent(QHoverEvent* event) override;
+    void hoverMoveEvent(QHoverEvent* event) override;
+    void hoverLeaveEvent(QHoverEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    void invalidateSectors();
+    void hoverAt(QPointF position);
+    void clickAt(QPointF position);
+    FileNode* sectorNodeAt(QPointF position);
+    void paintCentreLabel(QPainter* painter, const SunburstGeometry& g);
+
+    QPointer<AppModel> model_;
+    std::vector<SunburstSector> sectors_;
+    bool sectorsDirty_ = true;
+    Qt::MouseButton pressedButton_ = Qt::NoButton;
+};
+
+}  // namespace tidewell

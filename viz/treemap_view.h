@@ -1,0 +1,91 @@
+// The treemap as a painted Qt Quick item: one rounded cell per child of the
+// model's focus, drawn from treemapCells(), with hover, zoom, basket and
+// context-menu input written back to the model.
+#pragma once
+
+#include <QPointF>
+#include <QPointer>
+#include <QQuickPaintedItem>
+#include <cstdint>
+#include <vector>
+
+#include "app_model.h"
+#include "node_value.h"
+#include "treemap_cells.h"
+
+class QVariantAnimation;
+
+namespace tidewell {
+
+class TreemapView : public QQuickPaintedItem {
+    Q_OBJECT
+    Q_PROPERTY(tidewell::AppModel* model READ model WRITE setModel NOTIFY modelChanged)
+
+  public:
+    explicit TreemapView(QQuickItem* parent = nullptr);
+
+    AppModel* model() const { return model_; }
+    void setModel(AppModel* model);
+
+    void paint(QPainter* painter) override;
+
+    // The cells of the current layout, rebuilt first if anything they
+    // depend on changed.
+    const std::vector<TreemapCell>& cells();
+    // How many times the layout was rebuilt; a hover must not add to it.
+    std::int64_t layoutPasses() const { return layoutPasses_; }
+    // True when the last paint had no cells and drew the empty-state text.
+    bool drawsEmptyState() const { return drewEmpty_; }
+    // Index into cells() of the cell under `pos`, or -1 (the gaps between
+    // cells belong to none).
+    int cellAt(QPointF pos);
+
+  signals:
+    void modelChanged();
+    // `node` is invalid for the aggregate cell, which stands for no real item.
+    void contextMenuRequested(tidewell::NodeValue node, bool isDirectory, bool inBasket,
+                              QPointF position);
+
+  protected:
+    void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
+    void hoverMoveEvent(QHoverEvent* event) override;
+    void hoverEnterEvent(QHoverEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    struct CellState {
+        bool inBasket = false;
+        bool greyed = false;
+        bool hovered = false;
+        bool undimmed = true;
+    };
+
+    void invalidateLayout();
+    void ensureLayout();
+    CellState stateOf(const TreemapCell& cell) const;
+    static double targetOpacity(const CellState& s);
+    double shownOpacity(std::size_t i) const;
+    // Starts the dimming fade from what is on screen now towards the new states.
+    void statesChanged();
+    bool showsButton(const TreemapCell& cell, const CellState& s) const;
+    static QRectF buttonRect(const TreemapCell& cell);
+    void hoverAt(QPointF pos);
+    void activate(int index, QPointF pos);
+
+    QPointer<AppModel> model_;
+    std::vector<TreemapCell> cells_;
+    bool layoutDirty_ = true;
+    std::int64_t layoutPasses_ = 0;
+    bool drewEmpty_ = false;
+
+    // Per-cell opacity at the start and end of the current fade.
+    std::vector<double> fadeFrom_;
+    std::vector<double> fadeTo_;
+    QVariantAnimation* fade_ = nullptr;  // parent-owned
+
+    int pressedCell_ = -1;
+    bool pressedButton_ = false;
+};
+
+}  // namespace tidewell
