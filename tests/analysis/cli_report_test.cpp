@@ -79,23 +79,6 @@ TEST(CliReport, SmartShowsCategoriesWithTheirItems) {
     EXPECT_EQ(none.out.find("klasörleri"), std::string::npos) << none.out;
 }
 
-TEST(CliReport, SmartShowsTenItemsAndCountsTheRest) {
-    TempDir t;
-    for (int i = 0; i < 12; ++i) {
-        const std::string p = "p" + std::to_string(i);
-        t.mkdir(p);
-        t.mkdir(p + "/node_modules");
-        t.write(p + "/node_modules/x", 5000 + static_cast<std::size_t>(i) * 4096);
-    }
-    const CliRun r = cli("smart " + t.path());
-    ASSERT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find(" · 12 öğe\n"), std::string::npos) << r.out;
-    EXPECT_EQ(lineCount(r.out), 1u + 10u + 1u) << r.out;
-    EXPECT_NE(r.out.find("… ve 2 öğe daha"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(t / "p11/node_modules"), std::string::npos);
-    EXPECT_EQ(r.out.find(t / "p0/node_modules"), std::string::npos);
-}
-
 // Points the cache, history and settings of the cached runs at a temporary
 // folder for the life of the object.
 class PrivateXdgHomes {
@@ -124,31 +107,6 @@ class PrivateXdgHomes {
     TempDir dir_;
     std::vector<std::optional<std::string>> saved_;
 };
-
-TEST(CliReport, CachedRunsPrintTheSameReports) {
-    TempDir t;
-    t.mkdir("web");
-    t.mkdir("web/node_modules");
-    t.write("web/node_modules/lib.js", 80000);
-    t.write("big.bin", 200000);
-    t.write("small.bin", 100);
-    const PrivateXdgHomes homes;
-
-    const CliRun top = cli("top --cached " + t.path() + " -n 2");
-    ASSERT_EQ(top.status, 0) << top.out;
-    // First the way the model went, then the report.
-    const std::size_t report = top.out.find('\n') + 1;
-    EXPECT_EQ(top.out.substr(report), cli("top -n 2 " + t.path()).out);
-    EXPECT_NE(top.out.find(t / "big.bin"), std::string::npos) << top.out;
-
-    const CliRun smart = cli("smart --cached " + t.path());
-    ASSERT_EQ(smart.status, 0) << smart.out;
-    EXPECT_EQ(smart.out.substr(smart.out.find('\n') + 1), cli("smart " + t.path()).out);
-    EXPECT_NE(smart.out.find("node_modules klasörleri"), std::string::npos) << smart.out;
-
-    EXPECT_EQ(cli("top --cached " + t / "missing").status, 1);
-    EXPECT_EQ(cli("smart --cached " + t.path() + " -n 2").status, 2);
-}
 
 TEST(CliReport, ExitStatuses) {
     TempDir t;

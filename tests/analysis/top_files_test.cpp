@@ -94,18 +94,6 @@ TEST(TopFilesSmall, DirectoryAtTheThresholdIsNotEntered) {
               (std::vector<std::string>{"/x/above/big", "/x/atThreshold/hidden", "/s/g1"}));
 }
 
-TEST(TopFilesSmall, ItemsKeepTheirTreeAlive) {
-    std::vector<CleanupItem> top;
-    {
-        Builder b;
-        const NodeRef root = b.root("/keep", {b.dir("d", {b.file("f", 7)})});
-        top = computeTopFiles(*root, 1);
-    }
-    ASSERT_EQ(top.size(), 1u);
-    EXPECT_EQ(top[0].node->name(), "f");
-    EXPECT_EQ(top[0].node->path(), "/keep/d/f");
-}
-
 // ---- A larger tree against sorting everything -------------------------------------------
 
 struct Generated {

@@ -129,17 +129,6 @@ TEST_F(Recording, RestartIsAGapOnlyForEarlierIdentifiers) {
     EXPECT_TRUE(contains(fresh.changes->changedDirs, tree / "a"));
 }
 
-TEST_F(Recording, UnrecordedRootOrNoRecorderGivesNothing) {
-    TempDir other;
-    JournalHistory history(journal.path());
-    EXPECT_FALSE(ChangeTracker::ask(history, other.path(), now(), 100, 5).changes);
-    const std::uint64_t since = now();
-    recorder.reset();
-    const ChangeTracker::Answer answer = ask(since);
-    EXPECT_FALSE(answer.changes);
-    EXPECT_NE(answer.reason.find("no recorder"), std::string::npos) << answer.reason;
-}
-
 TEST_F(Recording, SlowHistoryMissesTheDeadline) {
     const std::uint64_t since = now();
     tree.write("a/x", 10);

@@ -132,11 +132,6 @@ TEST(TrasherCheck, OtherOwnerIsNotOwned) {
     EXPECT_TRUE(exists(file));
 }
 
-TEST(TrasherCheck, FailureText) {
-    const Trasher::TrashError e{TrashErrorKind::failed, "/a/b", "Read-only file system"};
-    EXPECT_EQ(e.description(), "Taşınamadı: /a/b \xE2\x80\x94 Read-only file system");
-}
-
 // ---- the Trash -------------------------------------------------------------
 
 class TrasherTrash : public ::testing::Test {
@@ -173,17 +168,6 @@ TEST_F(TrasherTrash, SameNameGetsFreshName) {
         isTrashInfo(readFile(trash + "/info/report.pdf.trashinfo"), tmp / "one/report.pdf"));
     EXPECT_TRUE(
         isTrashInfo(readFile(trash + "/info/report 2.pdf.trashinfo"), tmp / "two/report.pdf"));
-}
-
-TEST_F(TrasherTrash, FolderMovesWhole) {
-    tmp.mkdir("folder");
-    tmp.mkdir("folder/inner");
-    tmp.write("folder/inner/x", 5);
-    tmp.symlink("/etc", "folder/link");
-    ASSERT_FALSE(Trasher::moveToTrash(tmp / "folder/"));
-    EXPECT_FALSE(exists(tmp / "folder"));
-    EXPECT_TRUE(exists(trash + "/files/folder/inner/x"));
-    EXPECT_TRUE(exists(trash + "/files/folder/link"));
 }
 
 TEST_F(TrasherTrash, OtherFileSystemUsesItsOwnTrash) {

@@ -100,51 +100,6 @@ class QuickClean : public testing::Test {
 
 // ---- the target list ---------------------------------------------------------------
 
-TEST(QuickCleanTargets, TheTenFirstThenTheLinuxOnes) {
-    const std::vector<QuickCleanTarget>& targets = quickCleanTargets();
-    const std::vector<QString> expected = {
-        "Library/Developer/Xcode/DerivedData",
-        "Library/Developer/Xcode/Archives",
-        "Library/Developer/Xcode/iOS DeviceSupport",
-        "Library/Developer/CoreSimulator/Caches",
-        "Library/Caches/com.apple.dt.Xcode",
-        ".npm",
-        "Library/Caches/Yarn",
-        "Library/Caches/CocoaPods",
-        "Library/Caches/Homebrew",
-        ".Trash",
-        ".cache/pip",
-        ".cache/yarn",
-        ".local/share/pnpm/store",
-        ".cargo/registry/cache",
-        ".gradle/caches",
-        ".m2/repository",
-        ".cache/go-build",
-        ".cache/thumbnails",
-        ".local/share/Trash/files",
-    };
-    ASSERT_EQ(targets.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(targets[i].relativePath, expected[i]) << i;
-        EXPECT_EQ(targets[i].id(), expected[i]) << i;
-        const bool trash = i == 9 || i == expected.size() - 1;
-        EXPECT_EQ(targets[i].isTrashBin, trash) << i;
-        EXPECT_EQ(targets[i].warning.has_value(), trash || i == 1) << i;
-    }
-    EXPECT_EQ(targets[1].name, "Xcode Archives");
-    EXPECT_EQ(targets[1].icon, "archivebox");
-    EXPECT_EQ(*targets[1].warning,
-              "Dağıtım arşivleri ve dSYM'ler burada — App Store'a gönderdiğin sürümlerin "
-              "sembolleri silinir.");
-    EXPECT_EQ(targets[3].name, "Simülatör önbelleği");
-    EXPECT_EQ(targets[9].name, "Çöp Kutusu");
-    EXPECT_EQ(*targets[9].warning, "Çöp Kutusu tamamen boşaltılır — bu işlem geri alınamaz.");
-    EXPECT_EQ(targets[10].name, "pip önbelleği");
-    EXPECT_EQ(targets[17].name, "Küçük resim önbelleği");
-    EXPECT_EQ(targets[18].name, "Çöp Kutusu");
-    EXPECT_EQ(targets[18].warning, targets[9].warning);
-}
-
 // ---- construction and rows -----------------------------------------------------------
 
 TEST_F(QuickClean, RowsOnlyForPresentFoldersInListOrder) {
@@ -182,69 +137,7 @@ TEST_F(QuickClean, RowsOnlyForPresentFoldersInListOrder) {
     EXPECT_FALSE(model->property("lastRefresh").isValid());
 }
 
-TEST_F(QuickClean, FolderCreatedLaterAppearsOnlyAfterARebuild) {
-    dir(".npm");
-    const auto model = makeModel();
-    dir(".m2/repository");
-    EXPECT_EQ(idsOf(*model), std::vector<QString>{".npm"});
-    model->rebuildRows();
-    EXPECT_EQ(idsOf(*model), (std::vector<QString>{".npm", ".m2/repository"}));
-}
-
-TEST_F(QuickClean, WithoutAccessNothingIsMeasuredUntilTheHomeCanBeRead) {
-    const std::string later = home + "/later-home";
-    const auto model = makeModel(later);
-    EXPECT_FALSE(model->hasAccess());
-    EXPECT_TRUE(model->rows().empty());
-    model->refresh();
-    EXPECT_FALSE(model->isRefreshing());
-
-    dir("later-home/.npm");
-    write("later-home/.npm/pkg.tgz", 20000);
-    model->appear();  // access first, then rows, then sizes
-    EXPECT_TRUE(model->hasAccess());
-    EXPECT_EQ(idsOf(*model), std::vector<QString>{".npm"});
-    EXPECT_TRUE(model->isRefreshing());
-    ASSERT_TRUE(waitForRefresh(*model));
-    EXPECT_EQ(model->rows()[0].bytes, measured(later + "/.npm"));
-}
-
 // ---- measuring ------------------------------------------------------------------------
-
-TEST_F(QuickClean, RefreshMeasuresEveryRow) {
-    write(".npm/a.tgz", 10000);
-    write(".npm/_cacache/content/b", 50000);
-    dir(".m2/repository");
-    const auto model = makeModel();
-
-    model->refresh();
-    EXPECT_TRUE(model->isRefreshing());
-    for (const Row& row : model->rows()) EXPECT_TRUE(row.isMeasuring);
-    ASSERT_TRUE(waitForRefresh(*model));
-
-    const Row* npm = rowOf(*model, ".npm");
-    ASSERT_TRUE(npm);
-    ASSERT_TRUE(npm->bytes);
-    EXPECT_GE(*npm->bytes, 60000);
-    EXPECT_EQ(*npm->bytes, measured(home + "/.npm"));
-    EXPECT_FALSE(npm->isMeasuring);
-    const Row* m2 = rowOf(*model, ".m2/repository");
-    ASSERT_TRUE(m2);
-    EXPECT_EQ(m2->bytes, measured(home + "/.m2/repository"));
-    EXPECT_EQ(model->lastRefresh(), now);
-    EXPECT_EQ(model->property("lastRefresh").toDateTime(), now);
-}
-
-TEST_F(QuickClean, AFolderGoneBeforeMeasuringHasNoSize) {
-    dir(".cache/go-build");
-    const auto model = makeModel();
-    fs::remove(home + "/.cache/go-build");
-    model->refresh();
-    ASSERT_TRUE(waitForRefresh(*model));
-    ASSERT_EQ(model->rows().size(), 1U);
-    EXPECT_FALSE(model->rows()[0].bytes);
-    EXPECT_FALSE(model->rows()[0].isMeasuring);
-}
 
 TEST_F(QuickClean, AppearMeasuresAtMostOnceEvery180Seconds) {
     write(".npm/a", 4096);
@@ -282,28 +175,6 @@ TEST_F(QuickClean, AppearMeasuresAtMostOnceEvery180Seconds) {
     EXPECT_TRUE(model->isRefreshing());
     ASSERT_TRUE(waitForRefresh(*model));
     EXPECT_EQ(model->lastRefresh(), now);
-}
-
-TEST_F(QuickClean, ARefreshAlreadyRunningIsNotStartedAgain) {
-    write(".npm/a", 4096);
-    const auto model = makeModel();
-    int finished = 0;
-    QObject::connect(model.get(), &QuickCleanModel::lastRefreshChanged, [&] { ++finished; });
-    model->refresh();
-    model->refresh();
-    ASSERT_TRUE(waitForRefresh(*model));
-    QTest::qWait(100);
-    EXPECT_EQ(finished, 1);
-}
-
-TEST_F(QuickClean, TheModelMayGoWhileMeasuring) {
-    write(".npm/a", 4096);
-    write(".m2/repository/b", 4096);
-    auto model = makeModel();
-    model->refresh();
-    model->clean(QStringLiteral(".npm"));
-    model.reset();
-    QTest::qWait(200);
 }
 
 // ---- emptying ---------------------------------------------------------------------------
@@ -425,20 +296,6 @@ TEST_F(QuickClean, CleaningARowAlreadyCleaningDoesNothing) {
 
     model->clean(QStringLiteral(".not-a-target"));  // no such row: nothing happens
     EXPECT_FALSE(rowOf(*model, id)->isCleaning);
-}
-
-TEST_F(QuickClean, RowsRebuiltDuringACleanStillGetTheResult) {
-    write(".cache/thumbnails/large/a.png", 8000);
-    const auto model = makeModel();
-    const QString id = QStringLiteral(".cache/thumbnails");
-    model->clean(id);
-    dir(".cache/pip");
-    model->rebuildRows();  // the cleaning row is replaced by a fresh one
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return entriesOf(home + "/.cache/thumbnails").empty(); }, kWaitMs));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rowOf(*model, id)->bytes.has_value(); }, kWaitMs));
-    EXPECT_EQ(rowOf(*model, id)->bytes, measured(home + "/.cache/thumbnails"));
-    EXPECT_EQ(idsOf(*model), (std::vector<QString>{".cache/pip", ".cache/thumbnails"}));
 }
 
 }  // namespace

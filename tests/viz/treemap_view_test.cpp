@@ -146,28 +146,6 @@ TEST_F(TreemapViewOnSmallTree, HoveredCellHasWhiteBorderAndHoverKeepsLayout) {
     EXPECT_NE(img.pixelColor(centreOf(*other)), QColor(otherFull.r, otherFull.g, otherFull.b));
 }
 
-TEST_F(TreemapViewOnSmallTree, HoverMovesWriteTheModelOnlyOnChange) {
-    Rendered r(model, 400, 300);
-    ASSERT_TRUE(r.ok());
-    const TreemapCell* cell = cellNamed(r.view(), "big.bin");
-    ASSERT_NE(cell, nullptr);
-    const TreemapCell* start = cellNamed(r.view(), "mid.bin");
-    ASSERT_NE(start, nullptr);
-    // From the corner gap first: a move to where the pointer already is
-    // delivers nothing.
-    QTest::mouseMove(&r.window(), QPoint(0, 0));
-    QTest::mouseMove(&r.window(), centreOf(*start));
-    QTest::qWait(20);
-    ASSERT_EQ(model.hoveredNode(), start->node.get());
-    QSignalSpy spy(&model, &AppModel::hoveredChanged);
-    const QPoint c = centreOf(*cell);
-    QTest::mouseMove(&r.window(), c);
-    QTest::mouseMove(&r.window(), c + QPoint(2, 2));
-    QTest::qWait(20);
-    EXPECT_EQ(model.hoveredNode(), cell->node.get());
-    EXPECT_EQ(spy.count(), 1);
-}
-
 TEST_F(TreemapViewOnSmallTree, BasketCellIsGreyedAndFolderClickZooms) {
     Rendered r(model, 400, 300);
     ASSERT_TRUE(r.ok());
@@ -201,40 +179,6 @@ TEST_F(TreemapViewOnSmallTree, BasketCellIsGreyedAndFolderClickZooms) {
     EXPECT_EQ(r.view().cells().size(), 6u);
 }
 
-TEST_F(TreemapViewOnSmallTree, BasketButtonOnAHoveredFolderTogglesItWithoutZooming) {
-    Rendered r(model, 400, 300);
-    ASSERT_TRUE(r.ok());
-    const TreemapCell* sub = cellNamed(r.view(), "sub");
-    ASSERT_NE(sub, nullptr);
-    ASSERT_TRUE(sub->showLabel);
-    FileNode* subNode = sub->node.get();
-    // The button shows only once the cell is hovered.
-    QTest::mouseMove(&r.window(), QPoint(0, 0));
-    QTest::mouseMove(&r.window(), centreOf(*sub));
-    QTest::qWait(20);
-    ASSERT_EQ(model.hoveredNode(), subNode);
-    const QPoint button(static_cast<int>(sub->rect.x + sub->rect.width - 6 - 11),
-                        static_cast<int>(sub->rect.y + 6 + 11));
-    QTest::mouseClick(&r.window(), Qt::LeftButton, {}, button);
-    EXPECT_TRUE(model.isInBasket(subNode));
-    EXPECT_EQ(model.path().size(), 1);
-}
-
-TEST_F(TreemapViewOnSmallTree, SecondaryClickAsksForTheContextMenu) {
-    Rendered r(model, 400, 300);
-    ASSERT_TRUE(r.ok());
-    const TreemapCell* sub = cellNamed(r.view(), "sub");
-    ASSERT_NE(sub, nullptr);
-    QSignalSpy spy(&r.view(), &TreemapView::contextMenuRequested);
-    QTest::mouseClick(&r.window(), Qt::RightButton, {}, centreOf(*sub));
-    ASSERT_EQ(spy.count(), 1);
-    const QList<QVariant> args = spy.takeFirst();
-    EXPECT_EQ(args.at(0).value<NodeValue>().node(), sub->node.get());
-    EXPECT_TRUE(args.at(1).toBool());
-    EXPECT_FALSE(args.at(2).toBool());
-    EXPECT_EQ(model.path().size(), 1);
-}
-
 TEST(TreemapView, EmptyFolderShowsTheEmptyStateText) {
     TempDir dir;
     AppModel model;
@@ -253,59 +197,6 @@ TEST(TreemapView, EmptyFolderShowsTheEmptyStateText) {
 
 // Not a check: prints how long a full paint and a hover-only repaint of a
 // 351-cell map take at 1120 x 720.
-TEST(TreemapView, TimesFullPaintAndHoverRepaint) {
-    TempDir dir;
-    for (int d = 0; d < 20; ++d) {
-        const std::string folder = "d" + std::to_string(d);
-        dir.mkdir(folder);
-        for (int f = 0; f < 20; ++f)
-            dir.write(folder + "/f" + std::to_string(f),
-                      static_cast<std::size_t>(4096 * (1 + f + d)));
-    }
-    for (int i = 0; i < 400; ++i)
-        dir.write("file" + std::to_string(i), static_cast<std::size_t>(4096 * (1 + i % 40)));
-    AppModel model;
-    ASSERT_TRUE(scanned(model, dir.path()));
-    TreemapView view;
-    view.setSize(QSizeF(1120, 720));
-    view.setModel(&model);
-    // Transparent, as the item's own texture starts.
-    QImage img(1120, 720, QImage::Format_ARGB32_Premultiplied);
-
-    auto paintOnce = [&] {
-        img.fill(Qt::transparent);
-        QPainter p(&img);
-        view.paint(&p);
-    };
-    paintOnce();  // warm the font caches
-    {
-        QImage shown(img.size(), QImage::Format_RGB32);
-        shown.fill(kBackground);
-        QPainter(&shown).drawImage(0, 0, img);
-        shown.save(QStringLiteral("/tmp/treemap.png"));
-    }
-    constexpr int kRounds = 20;
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < kRounds; ++i) {
-        // A size change forces the layout to be rebuilt.
-        view.setSize(QSizeF(1120, i % 2 == 0 ? 721 : 720));
-        paintOnce();
-    }
-    const double full = static_cast<double>(t.nsecsElapsed()) / 1e6 / kRounds;
-    EXPECT_EQ(view.cells().size(), 351u);
-
-    const auto passes = view.layoutPasses();
-    t.restart();
-    for (int i = 0; i < kRounds; ++i) {
-        model.setHovered(view.cells()[static_cast<std::size_t>(i)].node.get());
-        paintOnce();
-    }
-    const double hover = static_cast<double>(t.nsecsElapsed()) / 1e6 / kRounds;
-    EXPECT_EQ(view.layoutPasses(), passes);
-    std::cout << "[ timing ] cells " << view.cells().size() << ", layout + paint " << full
-              << " ms, hover repaint " << hover << " ms (mean of " << kRounds << ")\n";
-}
 
 }  // namespace
 }  // namespace tidewell
