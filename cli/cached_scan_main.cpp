@@ -63,10 +63,9 @@ int main(int argc, char** argv) {
             if (!n) return usage(reportKind);
             limit = *n;
         } else if (a == "--depth" && !reportKind && i + 1 < argc) {
-            const std::string_view v = argv[++i];
-            auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), depth);
-            if (ec != std::errc() || end != v.data() + v.size() || depth < 0)
-                return usage(reportKind);
+            const std::optional<int> parsed = tidewell::cli::parseNumber<int>(argv[++i]);
+            if (!parsed) return usage(reportKind);
+            depth = *parsed;
         } else if (!a.starts_with("--") && path.empty()) {
             path = std::string(a);
         } else {

@@ -15,6 +15,7 @@
 #include "journal_history.h"
 #include "journal_writer.h"
 #include "paths.h"
+#include "text_output.h"
 
 namespace tidewell::cli {
 
@@ -75,11 +76,8 @@ int changes(const std::string& dir, std::span<const std::string_view> args) {
     std::optional<std::uint64_t> since;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--since" && i + 1 < args.size()) {
-            std::uint64_t v = 0;
-            const std::string_view s = args[++i];
-            auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-            if (ec != std::errc() || end != s.data() + s.size()) return usage();
-            since = v;
+            since = parseNumber<std::uint64_t>(args[++i]);
+            if (!since) return usage();
         } else if (!rootArg && !args[i].starts_with("--")) {
             rootArg = args[i];
         } else {

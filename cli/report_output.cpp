@@ -40,9 +40,8 @@ void printSizedPaths(std::ostream& out, std::span<const CleanupItem> items,
 }  // namespace
 
 std::optional<std::size_t> parseFileLimit(std::string_view text) {
-    std::size_t n = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-    if (ec != std::errc() || end != text.data() + text.size() || n == 0) return std::nullopt;
+    const std::optional<std::size_t> n = parseNumber<std::size_t>(text);
+    if (!n || *n == 0) return std::nullopt;
     return n;
 }
 

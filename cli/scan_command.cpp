@@ -52,9 +52,9 @@ std::optional<ScanOptions> parse(std::span<const std::string_view> args) {
             o.wholeDisk = true;
         else if (a == "--depth") {
             if (++i == args.size()) return std::nullopt;
-            const std::string_view v = args[i];
-            auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.depth);
-            if (ec != std::errc() || end != v.data() + v.size() || o.depth < 0) return std::nullopt;
+            const std::optional<int> depth = parseNumber<int>(args[i]);
+            if (!depth) return std::nullopt;
+            o.depth = *depth;
         } else if (!a.starts_with("--") && !havePath) {
             o.path = std::string(a);
             havePath = true;
