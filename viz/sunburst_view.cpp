@@ -122,29 +122,13 @@ qreal drawCentredLines(QPainter* painter, const QString& text, const QFont& font
 
 }  // namespace
 
-SunburstView::SunburstView(QQuickItem* parent) : QQuickPaintedItem(parent) {
+SunburstView::SunburstView(QQuickItem* parent) : MapItem(parent) {
     setAcceptHoverEvents(true);
     setAcceptedMouseButtons(Qt::LeftButton | Qt::RightButton);
     setAntialiasing(true);
 }
 
-void SunburstView::setModel(AppModel* model) {
-    if (model_ == model) return;
-    if (model_) disconnect(model_, nullptr, this, nullptr);
-    model_ = model;
-    if (model_) {
-        // A new focus or tree moves the sectors; hover and basket only recolour.
-        connect(model_, &AppModel::pathChanged, this, &SunburstView::invalidateSectors);
-        connect(model_, &AppModel::rootChanged, this, &SunburstView::invalidateSectors);
-        connect(model_, &AppModel::treeVersionChanged, this, &SunburstView::invalidateSectors);
-        connect(model_, &AppModel::hoveredChanged, this, [this] { update(); });
-        connect(model_, &AppModel::basketChanged, this, [this] { update(); });
-    }
-    invalidateSectors();
-    emit modelChanged();
-}
-
-void SunburstView::invalidateSectors() {
+void SunburstView::shapesChanged() {
     sectorsDirty_ = true;
     update();
 }
@@ -157,11 +141,6 @@ const std::vector<SunburstSector>& SunburstView::sectors() {
         sectorsDirty_ = false;
     }
     return sectors_;
-}
-
-void SunburstView::geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) {
-    QQuickPaintedItem::geometryChange(newGeometry, oldGeometry);
-    if (newGeometry.size() != oldGeometry.size()) invalidateSectors();
 }
 
 void SunburstView::paint(QPainter* painter) {

@@ -8,8 +8,8 @@
 #include <QQuickPaintedItem>
 #include <vector>
 
-#include "app_model.h"
 #include "file_node.h"
+#include "map_item.h"
 #include "node_value.h"
 #include "sunburst_geometry.h"
 
@@ -17,15 +17,11 @@ class QPainter;
 
 namespace tidewell {
 
-class SunburstView : public QQuickPaintedItem {
+class SunburstView : public MapItem {
     Q_OBJECT
-    Q_PROPERTY(tidewell::AppModel* model READ model WRITE setModel NOTIFY modelChanged)
 
   public:
     explicit SunburstView(QQuickItem* parent = nullptr);
-
-    AppModel* model() const { return model_; }
-    void setModel(AppModel* model);
 
     void paint(QPainter* painter) override;
 
@@ -34,13 +30,7 @@ class SunburstView : public QQuickPaintedItem {
     const std::vector<SunburstSector>& sectors();
     SunburstGeometry geometry() const { return sunburstGeometry(width(), height()); }
 
-  signals:
-    void modelChanged();
-    void contextMenuRequested(tidewell::NodeValue node, bool isDirectory, bool inBasket,
-                              QPointF position);
-
   protected:
-    void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
     void hoverEnterEvent(QHoverEvent* event) override;
     void hoverMoveEvent(QHoverEvent* event) override;
     void hoverLeaveEvent(QHoverEvent* event) override;
@@ -48,13 +38,12 @@ class SunburstView : public QQuickPaintedItem {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    void invalidateSectors();
+    void shapesChanged() override;
     void hoverAt(QPointF position);
     void clickAt(QPointF position);
     FileNode* sectorNodeAt(QPointF position);
     void paintCentreLabel(QPainter* painter, const SunburstGeometry& g);
 
-    QPointer<AppModel> model_;
     std::vector<SunburstSector> sectors_;
     bool sectorsDirty_ = true;
     Qt::MouseButton pressedButton_ = Qt::NoButton;

@@ -64,8 +64,7 @@ void shadowedText(QPainter* p, QPointF baseline, const QString& text, const QCol
 
 }  // namespace
 
-TreemapView::TreemapView(QQuickItem* parent)
-    : QQuickPaintedItem(parent), fade_(new QVariantAnimation(this)) {
+TreemapView::TreemapView(QQuickItem* parent) : MapItem(parent), fade_(new QVariantAnimation(this)) {
     setAcceptHoverEvents(true);
     setAcceptedMouseButtons(Qt::LeftButton | Qt::RightButton);
     setAntialiasing(true);
@@ -76,31 +75,10 @@ TreemapView::TreemapView(QQuickItem* parent)
     connect(fade_, &QVariantAnimation::valueChanged, this, [this] { update(); });
 }
 
-void TreemapView::setModel(AppModel* model) {
-    if (model_ == model) return;
-    if (model_) disconnect(model_, nullptr, this, nullptr);
-    model_ = model;
-    if (model_) {
-        connect(model_, &AppModel::pathChanged, this, &TreemapView::invalidateLayout);
-        connect(model_, &AppModel::rootChanged, this, &TreemapView::invalidateLayout);
-        connect(model_, &AppModel::treeVersionChanged, this, &TreemapView::invalidateLayout);
-        // Hover and basket change only how cells look, never where they are.
-        connect(model_, &AppModel::hoveredChanged, this, &TreemapView::statesChanged);
-        connect(model_, &AppModel::basketChanged, this, &TreemapView::statesChanged);
-    }
-    invalidateLayout();
-    emit modelChanged();
-}
-
-void TreemapView::invalidateLayout() {
+void TreemapView::shapesChanged() {
     layoutDirty_ = true;
     pressedCell_ = -1;
     update();
-}
-
-void TreemapView::geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) {
-    QQuickPaintedItem::geometryChange(newGeometry, oldGeometry);
-    if (newGeometry.size() != oldGeometry.size()) invalidateLayout();
 }
 
 void TreemapView::ensureLayout() {
@@ -150,7 +128,7 @@ double TreemapView::shownOpacity(std::size_t i) const {
     return fadeFrom_[i] + (fadeTo_[i] - fadeFrom_[i]) * t;
 }
 
-void TreemapView::statesChanged() {
+void TreemapView::looksChanged() {
     if (!layoutDirty_) {
         bool changed = false;
         for (std::size_t i = 0; i < cells_.size(); ++i) {

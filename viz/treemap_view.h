@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app_model.h"
+#include "map_item.h"
 #include "node_value.h"
 #include "treemap_cells.h"
 
@@ -17,15 +17,11 @@ class QVariantAnimation;
 
 namespace tidewell {
 
-class TreemapView : public QQuickPaintedItem {
+class TreemapView : public MapItem {
     Q_OBJECT
-    Q_PROPERTY(tidewell::AppModel* model READ model WRITE setModel NOTIFY modelChanged)
 
   public:
     explicit TreemapView(QQuickItem* parent = nullptr);
-
-    AppModel* model() const { return model_; }
-    void setModel(AppModel* model);
 
     void paint(QPainter* painter) override;
 
@@ -40,14 +36,7 @@ class TreemapView : public QQuickPaintedItem {
     // cells belong to none).
     int cellAt(QPointF pos);
 
-  signals:
-    void modelChanged();
-    // `node` is invalid for the aggregate cell, which stands for no real item.
-    void contextMenuRequested(tidewell::NodeValue node, bool isDirectory, bool inBasket,
-                              QPointF position);
-
   protected:
-    void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
     void hoverMoveEvent(QHoverEvent* event) override;
     void hoverEnterEvent(QHoverEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -61,19 +50,18 @@ class TreemapView : public QQuickPaintedItem {
         bool undimmed = true;
     };
 
-    void invalidateLayout();
+    void shapesChanged() override;
     void ensureLayout();
     CellState stateOf(const TreemapCell& cell) const;
     static double targetOpacity(const CellState& s);
     double shownOpacity(std::size_t i) const;
     // Starts the dimming fade from what is on screen now towards the new states.
-    void statesChanged();
+    void looksChanged() override;
     bool showsButton(const TreemapCell& cell, const CellState& s) const;
     static QRectF buttonRect(const TreemapCell& cell);
     void hoverAt(QPointF pos);
     void activate(int index, QPointF pos);
 
-    QPointer<AppModel> model_;
     std::vector<TreemapCell> cells_;
     bool layoutDirty_ = true;
     std::int64_t layoutPasses_ = 0;
