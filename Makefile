@@ -41,6 +41,7 @@ bench: build
 	    XDG_CONFIG_HOME=/tmp/tidewell-bench/config \
 	    $(BUILD)/bench/tidewell-model-bench /tmp/tidewell-bench/tree-1000000
 	$(BUILD)/bench/tidewell-analysis-bench /tmp/tidewell-bench/tree-1000000
+	$(BUILD)/bench/tidewell-map-bench
 
 # The core tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps

@@ -162,6 +162,10 @@ class AppModel : public QObject {
     QString startupDiskLabel() const;
 
     // Navigation, basket and deletion.
+    // The node under the pointer in any view: in the sunburst it may lie two
+    // levels below the focus. Compare it; reach it only through a live tree.
+    const FileNode* hovered() const { return hovered_; }
+    // The hovered node when it is a direct child of the focus.
     FileNode* hoveredNode() const;
     bool isInBasket(const FileNode* node) const;
     bool canDelete(FileNode* node);

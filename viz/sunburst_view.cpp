@@ -6,14 +6,16 @@
 #include <QHoverEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTextLayout>
 #include <algorithm>
+#include <cmath>
 #include <numbers>
 #include <string>
 #include <unordered_set>
 
 #include "colors.h"
+#include "map_text.h"
+#include "sector_raster.h"
 #include "size_format.h"
 
 namespace tidewell {
@@ -21,56 +23,6 @@ namespace tidewell {
 namespace {
 
 const QColor kTextColor(236, 236, 238);
-const QColor kSecondaryTextColor(139, 139, 147);
-
-QFont systemFont(qreal pixelSize, QFont::Weight weight) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setPixelSize(qRound(pixelSize));
-    font.setWeight(weight);
-    return font;
-}
-
-// Sizes where digits must keep their width; the bundled sans faces already
-// use tabular figures by default, so this only asks for the fixed face when
-// the system font is proportional in its digits.
-QFont digitsFont(qreal pixelSize, QFont::Weight weight) {
-    QFont font = systemFont(pixelSize, weight);
-    const QFontMetricsF metrics(font);
-    if (metrics.horizontalAdvance(QStringLiteral("1")) !=
-        metrics.horizontalAdvance(QStringLiteral("0"))) {
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setPixelSize(qRound(pixelSize));
-        font.setWeight(weight);
-    }
-    return font;
-}
-
-QColor withOpacity(Rgb8 rgb, double opacity) {
-    QColor c(rgb.r, rgb.g, rgb.b);
-    c.setAlphaF(static_cast<float>(opacity));
-    return c;
-}
-
-double degrees(double radians) {
-    return radians * 180.0 / std::numbers::pi;
-}
-
-// The ring segment between `start` and `end` (sector angles). Qt measures
-// angles counter-clockwise, so the clockwise screen sweep is negated.
-QPainterPath sectorOutline(const SunburstSector& s, const SunburstGeometry& g) {
-    const double outer = g.outerRadiusOf(s.level);
-    const double inner = std::max(g.innerRadius(s.level), 0.0);
-    const QRectF outerRect(g.centreX - outer, g.centreY - outer, 2 * outer, 2 * outer);
-    const QRectF innerRect(g.centreX - inner, g.centreY - inner, 2 * inner, 2 * inner);
-    const double a0 = -degrees(sunburstScreenAngle(s.start));
-    const double a1 = -degrees(sunburstScreenAngle(s.end));
-    QPainterPath path;
-    path.arcMoveTo(outerRect, a0);
-    path.arcTo(outerRect, a0, a1 - a0);
-    path.arcTo(innerRect, a1, a0 - a1);
-    path.closeSubpath();
-    return path;
-}
 
 bool isSelfOrDescendantOf(const FileNode* node, const FileNode* ancestor) {
     for (const FileNode* n = node; n != nullptr; n = n->parent())
@@ -150,10 +102,7 @@ void SunburstView::paint(QPainter* painter) {
     painter->setRenderHint(QPainter::TextAntialiasing, true);
 
     if (list.empty()) {
-        painter->setFont(systemFont(13, QFont::Normal));
-        painter->setPen(kSecondaryTextColor);
-        painter->drawText(QRectF(0, 0, width(), height()), Qt::AlignCenter,
-                          QStringLiteral("Görselleştirilecek içerik yok"));
+        paintEmptyState(painter, QRectF(0, 0, width(), height()));
         return;
     }
 
@@ -166,8 +115,10 @@ void SunburstView::paint(QPainter* painter) {
             if (basket.contains(n)) return true;
         return false;
     };
-    const FileNode* hovered = model_->hoveredNode();
+    const FileNode* hovered = model_->hovered();
 
+    const double k = painter->deviceTransform().m11() > 0 ? painter->deviceTransform().m11() : 1.0;
+    paints_.clear();
     for (const SunburstSector& s : list) {
         const FileNode* node = s.node.get();
         Rgb8 rgb;
@@ -179,28 +130,44 @@ void SunburstView::paint(QPainter* painter) {
             rgb = hslColor(s.hue, s.level == 1 ? 0.66 : 0.6, s.lightness);
         }
         if (hovered != nullptr && !isSelfOrDescendantOf(node, hovered)) opacity = 0.32;
-
-        const QPainterPath outline = sectorOutline(s, g);
-        painter->fillPath(outline, withOpacity(rgb, opacity));
-        painter->strokePath(outline, node == hovered
-                                         ? QPen(withOpacity(Rgb8{255, 255, 255}, 0.9), 2)
-                                         : QPen(withOpacity(Rgb8{0, 0, 0}, opacity * 0.35), 1));
+        SectorPaint paint;
+        paint.inner = std::max(g.innerRadius(s.level), 0.0) * k;
+        paint.outer = g.outerRadiusOf(s.level) * k;
+        paint.start = s.start;
+        paint.end = s.end;
+        paint.fill = PremulColor::of(rgb, opacity);
+        paint.stroke = node == hovered ? PremulColor::of(Rgb8{255, 255, 255}, 0.9)
+                                       : PremulColor::of(Rgb8{0, 0, 0}, opacity * 0.35);
+        paint.strokeWidth = (node == hovered ? 2.0 : 1.0) * k;
+        paints_.push_back(paint);
     }
+    const QSize pixels(static_cast<int>(std::ceil(width() * k)),
+                       static_cast<int>(std::ceil(height() * k)));
+    if (layer_.size() != pixels) layer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    layer_.fill(0);
+    PixelCanvas canvas({reinterpret_cast<std::uint32_t*>(layer_.bits()),
+                        static_cast<std::size_t>(layer_.sizeInBytes() / 4)},
+                       layer_.width(), layer_.height(), layer_.bytesPerLine() / 4);
+    paintSectors(canvas, g.centreX * k, g.centreY * k, paints_);
+    layer_.setDevicePixelRatio(k);
+    painter->drawImage(QPointF(0, 0), layer_);
     paintCentreLabel(painter, g);
 }
 
 void SunburstView::paintCentreLabel(QPainter* painter, const SunburstGeometry& g) {
-    FileNode* hovered = model_->hoveredNode();
-    const bool hoveredShown = hovered != nullptr && std::any_of(sectors_.begin(), sectors_.end(),
-                                                                [hovered](const auto& s) {
-                                                                    return s.node.get() == hovered;
-                                                                });
+    // The hovered node is reached through its sector, which holds it alive.
+    const FileNode* hoveredId = model_->hovered();
+    const auto shown = std::find_if(sectors_.begin(), sectors_.end(), [hoveredId](const auto& s) {
+        return s.node.get() == hoveredId;
+    });
+    const bool hoveredShown = hoveredId != nullptr && shown != sectors_.end();
+    const FileNode* hovered = hoveredShown ? shown->node.get() : nullptr;
     // The label stays inside the hole, clear of ring 1.
     const qreal labelWidth = std::max(g.holeRadius * 1.6, 1.0);
     if (hoveredShown) {
-        const QFont nameFont = systemFont(13, QFont::DemiBold);
+        const QFont nameFont = uiFont(13, QFont::DemiBold);
         const QFont sizeFont = digitsFont(12, QFont::Normal);
-        const QString name = NodeValue(hovered).name();
+        const QString name = NodeValue(shown->node).name();
         const QFontMetricsF nameMetrics(nameFont);
         const QFontMetricsF sizeMetrics(sizeFont);
         // Centre the block vertically whether the name takes one line or two.
@@ -221,7 +188,7 @@ void SunburstView::paintCentreLabel(QPainter* painter, const SunburstGeometry& g
     if (focus == nullptr) return;
     const auto [number, unit] = splitSize(focus->size());
     const QFont numberFont = digitsFont(28, QFont::Bold);
-    const QFont unitFont = systemFont(13, QFont::Medium);
+    const QFont unitFont = uiFont(13, QFont::Medium);
     const QFontMetricsF numberMetrics(numberFont);
     const QFontMetricsF unitMetrics(unitFont);
     const qreal top = g.centreY - (numberMetrics.height() + unitMetrics.height()) / 2;
@@ -247,7 +214,7 @@ void SunburstView::hoverAt(QPointF position) {
     if (!model_) return;
     FileNode* node = sectorNodeAt(position);
     // Written only on change so observers are not woken for every pixel moved.
-    if (node != model_->hoveredNode()) model_->setHovered(node);
+    if (node != model_->hovered()) model_->setHovered(node);
 }
 
 void SunburstView::hoverEnterEvent(QHoverEvent* event) {
@@ -259,7 +226,7 @@ void SunburstView::hoverMoveEvent(QHoverEvent* event) {
 }
 
 void SunburstView::hoverLeaveEvent(QHoverEvent* /*event*/) {
-    if (model_ && model_->hoveredNode() != nullptr) model_->setHovered(nullptr);
+    if (model_ && model_->hovered() != nullptr) model_->setHovered(nullptr);
 }
 
 void SunburstView::mousePressEvent(QMouseEvent* event) {
@@ -298,7 +265,7 @@ void SunburstView::clickAt(QPointF position) {
         QList<NodeRef> chain;
         for (FileNode* n = node.get(); n != nullptr; n = n->parent()) chain.prepend(NodeRef(n));
         model_->setPath(std::move(chain));
-        if (model_->hoveredNode() != nullptr) model_->setHovered(nullptr);
+        if (model_->hovered() != nullptr) model_->setHovered(nullptr);
         return;
     }
     // A node that cannot be deleted is refused without a message.

@@ -3,6 +3,7 @@
 // driving the model's hover, navigation and basket.
 #pragma once
 
+#include <QImage>
 #include <QPointF>
 #include <QPointer>
 #include <QQuickPaintedItem>
@@ -11,6 +12,7 @@
 #include "file_node.h"
 #include "map_item.h"
 #include "node_value.h"
+#include "sector_raster.h"
 #include "sunburst_geometry.h"
 
 class QPainter;
@@ -45,6 +47,8 @@ class SunburstView : public MapItem {
     void paintCentreLabel(QPainter* painter, const SunburstGeometry& g);
 
     std::vector<SunburstSector> sectors_;
+    std::vector<SectorPaint> paints_;  // reused from paint to paint
+    QImage layer_;                     // the sectors, drawn by our own rasteriser
     bool sectorsDirty_ = true;
     Qt::MouseButton pressedButton_ = Qt::NoButton;
 };

@@ -6,12 +6,18 @@
 #include <QHoverEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QTextLayout>
 #include <QVariantAnimation>
 #include <algorithm>
+#include <cmath>
+#include <memory>
 
+#include "cell_raster.h"
 #include "colors.h"
 #include "display_text.h"
+#include "icon_font.h"
+#include "label_atlas.h"
+#include "map_text.h"
 #include "size_format.h"
 
 namespace tidewell {
@@ -24,42 +30,24 @@ constexpr double kGreyedOpacity = 0.55;
 constexpr int kFadeMs = 150;
 constexpr double kButtonSide = 22.0;
 constexpr double kButtonPadding = 6.0;
-
-QColor toQColor(Rgb8 c, double alpha = 1.0) {
-    QColor q(c.r, c.g, c.b);
-    q.setAlphaF(static_cast<float>(alpha));
-    return q;
-}
-
-QColor blackAt(double alpha) {
-    return QColor(0, 0, 0, static_cast<int>(alpha * 255.0 + 0.5));
-}
-
-QColor whiteAt(double alpha) {
-    return QColor(255, 255, 255, static_cast<int>(alpha * 255.0 + 0.5));
-}
+constexpr double kLabelLeft = 9.0;
+constexpr double kLabelTop = 7.0;
+constexpr double kLabelSpacing = 1.0;
+// Two lines of 13 and 11.5 pixels with the spacing between them.
+constexpr double kLabelHeight = 32.0;
 
 QRectF toQRect(const MapRect& r) {
     return {r.x, r.y, r.width, r.height};
 }
 
-// Sizes are given in logical pixels; point sizes at 96 dpi keep the
-// fractional 11.5 that pixel sizes cannot carry.
-QFont uiFont(double pixels, QFont::Weight weight = QFont::Normal) {
-    QFont f;
-    f.setPointSizeF(pixels * 72.0 / 96.0);
-    f.setWeight(weight);
-    return f;
+PixelRect scaledRect(double x, double y, double w, double h, double k) {
+    return {x * k, y * k, w * k, h * k};
 }
 
-// Text with a black shadow one pixel down; the shadow is drawn twice with a
-// horizontal spread to stand in for its 2-pixel blur.
-void shadowedText(QPainter* p, QPointF baseline, const QString& text, const QColor& color) {
-    p->setPen(blackAt(0.35));
-    p->drawText(baseline + QPointF(-0.5, 1.0), text);
-    p->drawText(baseline + QPointF(0.5, 1.0), text);
-    p->setPen(color);
-    p->drawText(baseline, text);
+// How many device pixels one logical pixel of the painter covers.
+double deviceScale(const QPainter* p) {
+    const double k = p->deviceTransform().m11();
+    return k > 0 ? k : 1.0;
 }
 
 }  // namespace
@@ -68,6 +56,7 @@ TreemapView::TreemapView(QQuickItem* parent) : MapItem(parent), fade_(new QVaria
     setAcceptHoverEvents(true);
     setAcceptedMouseButtons(Qt::LeftButton | Qt::RightButton);
     setAntialiasing(true);
+    struckFont_.setStrikeOut(true);
     fade_->setStartValue(0.0);
     fade_->setEndValue(1.0);
     fade_->setDuration(kFadeMs);
@@ -87,6 +76,7 @@ void TreemapView::ensureLayout() {
     ++layoutPasses_;
     FileNode* focus = model_ ? model_->focus() : nullptr;
     cells_ = treemapCells(NodeRef(focus), width(), height());
+    labelsValid_ = false;
     // A new layout appears at its final look; only state changes fade.
     fade_->stop();
     fadeTo_.resize(cells_.size());
@@ -154,119 +144,162 @@ QRectF TreemapView::buttonRect(const TreemapCell& cell) {
             cell.rect.y + kButtonPadding, kButtonSide, kButtonSide};
 }
 
+void TreemapView::paintCells(QPainter* p) {
+    const double k = deviceScale(p);
+    const QSize pixels(static_cast<int>(std::ceil(width() * k)),
+                       static_cast<int>(std::ceil(height() * k)));
+    if (layer_.size() != pixels) layer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    layer_.fill(0);
+    PixelCanvas canvas({reinterpret_cast<std::uint32_t*>(layer_.bits()),
+                        static_cast<std::size_t>(layer_.sizeInBytes() / 4)},
+                       layer_.width(), layer_.height(), layer_.bytesPerLine() / 4);
+    const Rgb8 aggregateFill{51, 51, 59};  // sRGB (0.2, 0.2, 0.231)
+    const Rgb8 greyFill = hslColor(0.0, 0.0, 0.26);
+    std::vector<PreviewPaint> previews;
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
+        const TreemapCell& cell = cells_[i];
+        const CellState s = stateOf(cell);
+        const MapRect& r = cell.rect;
+        previews.clear();
+        // Previews keep the cell's hue even when the cell is greyed.
+        for (const TreemapSubRect& sub : cell.subRects)
+            previews.push_back(
+                {scaledRect(r.x + sub.rect.x, r.y + sub.rect.y, sub.rect.width, sub.rect.height, k),
+                 hslColor(cell.hue, 0.6, sub.lightness / 100.0)});
+        CellPaint paint;
+        paint.rect = scaledRect(r.x, r.y, r.width, r.height, k);
+        paint.radius = kCornerRadius * k;
+        paint.fill = cell.isAggregate ? aggregateFill
+                     : s.greyed       ? greyFill
+                                      : hslColor(cell.hue, 0.66, 0.5);
+        paint.previews = previews;
+        paint.previewRim = k;
+        paint.previewRimAlpha = 0.3F;
+        paint.border = s.hovered ? Rgb8{255, 255, 255} : Rgb8{0, 0, 0};
+        paint.borderAlpha = s.hovered ? 0.9F : 0.35F;
+        paint.borderWidth = (s.hovered ? 2.0 : 1.0) * k;
+        paint.opacity = static_cast<float>(shownOpacity(i));
+        paintCell(canvas, paint);
+    }
+    layer_.setDevicePixelRatio(k);
+    p->drawImage(QPointF(0, 0), layer_);
+}
+
+namespace {
+
+// One line shaped once, elided to `width` if it is wider, and drawn from
+// that shaping however often it is painted.
+std::unique_ptr<QTextLayout> shapedLine(const QString& text, const QFont& font, double width) {
+    auto layout = std::make_unique<QTextLayout>(text, font);
+    const auto shape = [&layout] {
+        layout->beginLayout();
+        QTextLine line = layout->createLine();
+        if (line.isValid()) line.setLineWidth(1e6);
+        layout->endLayout();
+        return line.isValid() ? line.naturalTextWidth() : 0.0;
+    };
+    if (shape() > width) {
+        layout->setText(QFontMetricsF(font).elidedText(text, Qt::ElideRight, width));
+        shape();
+    }
+    return layout;
+}
+
+double lineWidth(const QTextLayout& layout) {
+    return layout.lineCount() > 0 ? layout.lineAt(0).naturalTextWidth() : 0.0;
+}
+
+}  // namespace
+
+TreemapView::LabelText TreemapView::labelText(const TreemapCell& cell, bool struck) const {
+    const double textWidth = std::max(0.0, cell.rect.width - 2 * kLabelLeft);
+    const QString title = cell.isAggregate ? QStringLiteral("+%1 öğe").arg(cell.aggregateCount)
+                                           : QString::fromStdString(repairUtf8(cell.node->name()));
+    LabelText t;
+    t.title = shapedLine(title, struck ? struckFont_ : titleFont_, textWidth);
+    t.size = shapedLine(QString::fromStdString(formatBytes(cell.sizeBytes)), sizeFont_, textWidth);
+    const QFontMetricsF titleMetrics(titleFont_);
+    t.sizeTop = titleMetrics.height() + kLabelSpacing;
+    // As wide as the longer line, so the shadow is blurred only where text is.
+    const double used = std::max(lineWidth(*t.title), lineWidth(*t.size));
+    t.box = QSizeF(std::min(std::ceil(used) + 1, textWidth),
+                   t.sizeTop + QFontMetricsF(sizeFont_).height());
+    return t;
+}
+
+// The labels change with the layout and with the basket (a basket item's
+// title is struck through); everything else reuses the baked images.
+void TreemapView::ensureLabels(double scale) {
+    std::vector<bool> struck(cells_.size(), false);
+    for (std::size_t i = 0; i < cells_.size(); ++i)
+        if (cells_[i].showLabel) struck[i] = stateOf(cells_[i]).inBasket;
+    if (labelsValid_ && struck == labelStruck_ && labels_.devicePixelRatio() == scale) return;
+    labelsValid_ = true;
+    labelStruck_ = struck;
+    labelIndex_.assign(cells_.size(), -1);
+    std::vector<LabelText> texts;
+    std::vector<QSizeF> sizes;
+    std::vector<std::size_t> cellOf;
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
+        if (!cells_[i].showLabel) continue;
+        labelIndex_[i] = static_cast<int>(texts.size());
+        texts.push_back(labelText(cells_[i], struck[i]));
+        sizes.push_back(texts.back().box);
+        cellOf.push_back(i);
+    }
+    labels_.build(sizes, scale, ShadowStyle{}, [&](std::size_t n, QPainter& p, bool shadow) {
+        const LabelText& t = texts[n];
+        const bool inBasket = struck[cellOf[n]];
+        p.setPen(shadow ? QColor(Qt::black) : QColor(255, 255, 255, inBasket ? 191 : 255));
+        t.title->draw(&p, QPointF(0, 0));
+        p.setPen(shadow ? QColor(Qt::black) : QColor(255, 255, 255, 230));
+        t.size->draw(&p, QPointF(0, t.sizeTop));
+    });
+}
+
+void TreemapView::paintLabel(QPainter* p, std::size_t i) {
+    const QRectF r = toQRect(cells_[i].rect);
+    const QPointF origin(r.x() + kLabelLeft, r.y() + kLabelTop);
+    // The smallest labelled cells are shorter than their label.
+    const bool clip = origin.y() + kLabelHeight > r.bottom();
+    if (clip) {
+        p->save();
+        p->setClipRect(r);
+    }
+    labels_.paint(p, static_cast<std::size_t>(labelIndex_[i]), origin);
+    if (clip) p->restore();
+}
+
+void TreemapView::paintButton(QPainter* p, const TreemapCell& cell, const CellState& s) {
+    const QRectF b = buttonRect(cell);
+    p->setPen(Qt::NoPen);
+    p->setBrush(s.inBasket ? QColor(255, 91, 82) : QColor(0, 0, 0, 128));
+    p->drawEllipse(b);
+    p->setFont(buttonFont_);
+    p->setPen(Qt::white);
+    p->drawText(b, Qt::AlignCenter, iconGlyph(s.inBasket ? "checkmark" : "plus"));
+}
+
 void TreemapView::paint(QPainter* p) {
     ensureLayout();
     drewEmpty_ = cells_.empty();
     p->setRenderHint(QPainter::Antialiasing, true);
     p->setRenderHint(QPainter::TextAntialiasing, true);
     if (drewEmpty_) {
-        p->setFont(uiFont(13));
-        p->setPen(QColor(139, 139, 147));
-        p->drawText(QRectF(0, 0, width(), height()), Qt::AlignCenter,
-                    QStringLiteral("Görselleştirilecek içerik yok"));
+        paintEmptyState(p, QRectF(0, 0, width(), height()));
         return;
     }
-
-    const QFont titleFont = uiFont(13, QFont::DemiBold);
-    QFont struckFont = titleFont;
-    struckFont.setStrikeOut(true);
-    const QFont sizeFont = uiFont(11.5);
-    const QFont buttonFont = uiFont(11, QFont::Bold);
-    const QFontMetricsF titleMetrics(titleFont);
-    const QFontMetricsF sizeMetrics(sizeFont);
-    const Rgb8 aggregateFill{51, 51, 59};  // sRGB (0.2, 0.2, 0.231)
-    const Rgb8 greyFill = hslColor(0.0, 0.0, 0.26);
-
+    paintCells(p);
+    ensureLabels(deviceScale(p));
     for (std::size_t i = 0; i < cells_.size(); ++i) {
         const TreemapCell& cell = cells_[i];
+        if (!cell.showLabel) continue;
         const CellState s = stateOf(cell);
-        const QRectF r = toQRect(cell.rect);
-        QPainterPath outline;
-        outline.addRoundedRect(r, kCornerRadius, kCornerRadius);
-
-        p->save();
         p->setOpacity(shownOpacity(i));
-        const Rgb8 fill = cell.isAggregate ? aggregateFill
-                          : s.greyed       ? greyFill
-                                           : hslColor(cell.hue, 0.66, 0.5);
-        // The border is the outline filled with the border colour blended
-        // over the fill, then the fill inside it. The inside is written with
-        // Source: cells never overlap and the item starts transparent, so
-        // this gives the cell's opacity to fill and border as one group, at
-        // the price of two plain fills rather than a stroke.
-        const double lineWidth = s.hovered ? 2.0 : 1.0;
-        const QColor ring = s.hovered ? whiteAt(0.9) : blackAt(0.35);
-        const QColor fillColor = toQColor(fill);
-        const double a = ring.alphaF();
-        const QColor ringOverFill =
-            QColor::fromRgbF(static_cast<float>(ring.redF() * a + fillColor.redF() * (1 - a)),
-                             static_cast<float>(ring.greenF() * a + fillColor.greenF() * (1 - a)),
-                             static_cast<float>(ring.blueF() * a + fillColor.blueF() * (1 - a)));
-        const QRectF innerRect = r.adjusted(lineWidth, lineWidth, -lineWidth, -lineWidth);
-        QPainterPath inner;
-        // A cell thinner than its border is all border.
-        if (innerRect.isValid())
-            inner.addRoundedRect(innerRect, kCornerRadius - lineWidth, kCornerRadius - lineWidth);
-        p->fillPath(outline, ringOverFill);
-        p->setCompositionMode(QPainter::CompositionMode_Source);
-        p->fillPath(inner, fillColor);
-        p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-
-        if (!cell.subRects.empty()) {
-            // Only cells with previews pay for a clip, to inside the border.
-            p->save();
-            p->setClipPath(inner);
-            p->translate(r.topLeft());
-            // The 1-pixel stroke inside each rectangle is drawn as a fill of
-            // the stroke blended over the rectangle's colour, then the
-            // rectangle's colour inside it: fills are far cheaper than strokes.
-            for (const TreemapSubRect& sub : cell.subRects) {
-                const QRectF sr = toQRect(sub.rect);
-                const QColor c = toQColor(hslColor(cell.hue, 0.6, sub.lightness / 100.0));
-                p->fillRect(sr,
-                            QColor::fromRgbF(c.redF() * 0.7F, c.greenF() * 0.7F, c.blueF() * 0.7F));
-                p->fillRect(sr.adjusted(1.0, 1.0, -1.0, -1.0), c);
-            }
-            p->restore();
-        }
-
-        if (cell.showLabel) {
-            const double textWidth = std::max(0.0, r.width() - 18.0);
-            const QString title = cell.isAggregate
-                                      ? QStringLiteral("+%1 öğe").arg(cell.aggregateCount)
-                                      : QString::fromStdString(repairUtf8(cell.node->name()));
-            const QString shownTitle = titleMetrics.elidedText(title, Qt::ElideRight, textWidth);
-            const double left = r.x() + 9.0;
-            const double titleBaseline = r.y() + 7.0 + titleMetrics.ascent();
-            p->save();
-            p->setClipRect(r);
-            p->setFont(s.inBasket ? struckFont : titleFont);
-            if (s.inBasket) p->setOpacity(p->opacity() * 0.75);
-            shadowedText(p, {left, titleBaseline}, shownTitle, Qt::white);
-            p->restore();
-            p->save();
-            p->setClipRect(r);
-            p->setFont(sizeFont);
-            const double sizeBaseline =
-                titleBaseline + titleMetrics.descent() + 1.0 + sizeMetrics.ascent();
-            const QString sizeText = sizeMetrics.elidedText(
-                QString::fromStdString(formatBytes(cell.sizeBytes)), Qt::ElideRight, textWidth);
-            shadowedText(p, {left, sizeBaseline}, sizeText, whiteAt(0.9));
-            p->restore();
-        }
-
-        if (showsButton(cell, s)) {
-            const QRectF b = buttonRect(cell);
-            p->setPen(Qt::NoPen);
-            p->setBrush(s.inBasket ? QColor(255, 91, 82) : blackAt(0.5));
-            p->drawEllipse(b);
-            p->setFont(buttonFont);
-            p->setPen(Qt::white);
-            p->drawText(b, Qt::AlignCenter,
-                        s.inBasket ? QStringLiteral("\u2713") : QStringLiteral("+"));
-        }
-        p->restore();
+        paintLabel(p, i);
+        if (showsButton(cell, s)) paintButton(p, cell, s);
     }
+    p->setOpacity(1.0);
 }
 
 int TreemapView::cellAt(QPointF pos) {

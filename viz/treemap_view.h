@@ -3,16 +3,23 @@
 // context-menu input written back to the model.
 #pragma once
 
+#include <QFont>
+#include <QImage>
 #include <QPointF>
 #include <QPointer>
 #include <QQuickPaintedItem>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "icon_font.h"
+#include "label_atlas.h"
 #include "map_item.h"
+#include "map_text.h"
 #include "node_value.h"
 #include "treemap_cells.h"
 
+class QTextLayout;
 class QVariantAnimation;
 
 namespace tidewell {
@@ -59,6 +66,17 @@ class TreemapView : public MapItem {
     void looksChanged() override;
     bool showsButton(const TreemapCell& cell, const CellState& s) const;
     static QRectF buttonRect(const TreemapCell& cell);
+    void paintCells(QPainter* p);
+    struct LabelText {
+        std::unique_ptr<QTextLayout> title;  // shaped and elided to the cell
+        std::unique_ptr<QTextLayout> size;
+        double sizeTop = 0;
+        QSizeF box;
+    };
+    LabelText labelText(const TreemapCell& cell, bool struck) const;
+    void ensureLabels(double scale);
+    void paintLabel(QPainter* p, std::size_t i);
+    void paintButton(QPainter* p, const TreemapCell& cell, const CellState& s);
     void hoverAt(QPointF pos);
     void activate(int index, QPointF pos);
 
@@ -71,6 +89,18 @@ class TreemapView : public MapItem {
     std::vector<double> fadeFrom_;
     std::vector<double> fadeTo_;
     QVariantAnimation* fade_ = nullptr;  // parent-owned
+
+    // The cells' shapes, drawn by our own rasteriser and put on screen whole.
+    QImage layer_;
+    // The labels of the labelled cells, baked with their shadows.
+    LabelAtlas labels_;
+    bool labelsValid_ = false;
+    std::vector<bool> labelStruck_;  // per cell, as baked
+    std::vector<int> labelIndex_;    // per cell, into labels_, or -1
+    QFont titleFont_ = uiFont(13, QFont::DemiBold);
+    QFont struckFont_ = uiFont(13, QFont::DemiBold);
+    QFont sizeFont_ = digitsFont(11.5);
+    QFont buttonFont_ = iconFont(15);
 
     int pressedCell_ = -1;
     bool pressedButton_ = false;

@@ -166,6 +166,39 @@ TEST_F(SunburstViewOnSmallTree, HoverSetsTheModelsHoveredNodeWithoutRebuildingSe
     EXPECT_TRUE(QTest::qWaitFor([&] { return model.hoveredNode() == nullptr; }, 2000));
 }
 
+// A ring-2 sector is a hover target of its own: it stays bright and names
+// itself in the centre while its ring-1 parent is dimmed with the rest.
+TEST_F(SunburstViewOnSmallTree, HoveringARing2SectorDimsItsParent) {
+    Shown shown(model);
+    ASSERT_TRUE(shown.exposed);
+    const SunburstGeometry g = shown.view->geometry();
+    FileNode* d = childNamed(model.focus(), "d");
+    const SunburstSector* x = sectorOf(*shown.view, childNamed(d, "x"));
+    const SunburstSector* parent = sectorOf(*shown.view, d);
+    ASSERT_TRUE(x != nullptr && parent != nullptr);
+
+    QTest::mouseMove(shown.window(), middleOf(*x, g).toPoint());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.hovered() == x->node.get(); }, 2000));
+    const QImage image = shown.grab();
+    EXPECT_TRUE(
+        near(image.pixelColor(middleOf(*x, g).toPoint()), hslColor(x->hue, 0.6, x->lightness)));
+    const Rgb8 full = hslColor(parent->hue, 0.66, parent->lightness);
+    const auto dim = [](std::uint8_t c) {
+        return static_cast<std::uint8_t>(std::lround(c * 0.32));
+    };
+    EXPECT_TRUE(near(image.pixelColor(middleOf(*parent, g).toPoint()),
+                     Rgb8{dim(full.r), dim(full.g), dim(full.b)}));
+    // The centre shows the name in light text rather than the focus's size.
+    bool lightText = false;
+    for (int dx = -30; dx <= 30 && !lightText; ++dx)
+        for (int dy = -20; dy <= 0 && !lightText; ++dy)
+            lightText = image
+                            .pixelColor(QPoint(static_cast<int>(g.centreX) + dx,
+                                               static_cast<int>(g.centreY) + dy))
+                            .lightness() > 200;
+    EXPECT_TRUE(lightText);
+}
+
 TEST_F(SunburstViewOnSmallTree, ClickEntersAFolderAndTheCentreGoesBackUp) {
     FileNode* root = model.focus();
     FileNode* d = childNamed(root, "d");

@@ -1,0 +1,114 @@
+#include "label_atlas.h"
+
+#include <QPainter>
+#include <QTransform>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace tidewell {
+
+namespace {
+
+constexpr int kAtlasWidth = 1024;
+
+// One box-blur pass of half-width `r` over `count` samples `step` apart.
+void boxPass(std::uint8_t* data, int count, std::ptrdiff_t step, int r, std::vector<int>& line) {
+    line.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) line[static_cast<std::size_t>(i)] = data[i * step];
+    const int width = 2 * r + 1;
+    int sum = 0;
+    for (int i = 0; i < std::min(r, count); ++i) sum += line[static_cast<std::size_t>(i)];
+    for (int i = 0; i < count; ++i) {
+        const int add = i + r;
+        const int drop = i - r - 1;
+        if (add < count) sum += line[static_cast<std::size_t>(add)];
+        if (drop >= 0) sum -= line[static_cast<std::size_t>(drop)];
+        data[i * step] = static_cast<std::uint8_t>(sum / width);
+    }
+}
+
+// Two box passes each way of half the radius come close to a Gaussian.
+void blur(QImage& alpha, const QRect& box, int radius) {
+    const int r = std::max(1, radius / 2);
+    const std::ptrdiff_t stride = alpha.bytesPerLine();
+    std::uint8_t* origin = alpha.bits() + box.y() * stride + box.x();
+    std::vector<int> line;
+    for (int round = 0; round < 2; ++round) {
+        for (int y = 0; y < box.height(); ++y)
+            boxPass(origin + y * stride, box.width(), 1, r, line);
+        for (int x = 0; x < box.width(); ++x) boxPass(origin + x, box.height(), stride, r, line);
+    }
+}
+
+}  // namespace
+
+void LabelAtlas::build(
+    const std::vector<QSizeF>& sizes, double devicePixelRatio, const ShadowStyle& style,
+    const std::function<void(std::size_t i, QPainter& painter, bool shadow)>& draw) {
+    ratio_ = devicePixelRatio;
+    pad_ = static_cast<int>(std::ceil(style.radius * ratio_));
+    const int drop = static_cast<int>(std::lround(style.offsetY * ratio_));
+    places_.clear();
+    // Shelves of labels, left to right, top to bottom.
+    int x = 0;
+    int y = 0;
+    int shelf = 0;
+    for (const QSizeF& size : sizes) {
+        const int w =
+            std::min(kAtlasWidth, static_cast<int>(std::ceil(size.width() * ratio_)) + 2 * pad_);
+        const int h = static_cast<int>(std::ceil(size.height() * ratio_)) + 2 * pad_ + drop;
+        if (x + w > kAtlasWidth) {
+            x = 0;
+            y += shelf;
+            shelf = 0;
+        }
+        places_.emplace_back(x, y, w, h);
+        x += w;
+        shelf = std::max(shelf, h);
+    }
+    if (places_.empty()) return;
+    const int height = y + shelf;
+
+    // Both images are kept from build to build: fresh ones would cost a page
+    // fault per 4 KiB on every layout.
+    if (image_.height() < height) {
+        const int rows = (height + 127) / 128 * 128;
+        alpha_ = QImage(kAtlasWidth, rows, QImage::Format_Alpha8);
+        image_ = QImage(kAtlasWidth, rows, QImage::Format_ARGB32_Premultiplied);
+    }
+    QImage& alpha = alpha_;
+    std::memset(alpha.bits(), 0,
+                static_cast<std::size_t>(alpha.bytesPerLine()) * static_cast<std::size_t>(height));
+    const auto drawAll = [&](QImage& target, bool shadow) {
+        QPainter p(&target);
+        p.setRenderHint(QPainter::TextAntialiasing, true);
+        for (std::size_t i = 0; i < places_.size(); ++i) {
+            // Labels are elided to their boxes, so no clip is needed.
+            p.setTransform(QTransform::fromTranslate(places_[i].x() + pad_,
+                                                     places_[i].y() + pad_ + (shadow ? drop : 0))
+                               .scale(ratio_, ratio_));
+            draw(i, p, shadow);
+        }
+    };
+    drawAll(alpha, true);
+    for (const QRect& box : places_) blur(alpha, box, pad_);
+
+    const auto k = static_cast<std::uint32_t>(style.opacity * 256.0 + 0.5);
+    for (int row = 0; row < height; ++row) {
+        const std::uint8_t* in = alpha.constScanLine(row);
+        auto* out = reinterpret_cast<std::uint32_t*>(image_.scanLine(row));
+        for (int col = 0; col < kAtlasWidth; ++col) out[col] = (in[col] * k >> 8) << 24;
+    }
+    drawAll(image_, false);
+}
+
+void LabelAtlas::paint(QPainter* painter, std::size_t i, QPointF origin) const {
+    const QRect& box = places_[i];
+    const double pad = pad_ / ratio_;
+    painter->drawImage(
+        QRectF(origin.x() - pad, origin.y() - pad, box.width() / ratio_, box.height() / ratio_),
+        image_, QRectF(box));
+}
+
+}  // namespace tidewell

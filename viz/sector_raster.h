@@ -1,0 +1,26 @@
+// Antialiased ring sectors drawn straight into a pixel buffer: each sector is
+// filled, then its outline stroked, in the order given. Coverage comes from
+// the distance to the sector's edges, so a frame of a few hundred sectors
+// costs about one pass over the pixels they cover.
+#pragma once
+
+#include <span>
+
+#include "pixel_canvas.h"
+
+namespace tidewell {
+
+struct SectorPaint {
+    double inner = 0;  // radii in pixels
+    double outer = 0;
+    double start = 0;  // radians, 0 at twelve o'clock, clockwise; end > start
+    double end = 0;
+    PremulColor fill;
+    PremulColor stroke;
+    double strokeWidth = 1;  // centred on the outline
+};
+
+void paintSectors(PixelCanvas& canvas, double centreX, double centreY,
+                  std::span<const SectorPaint> sectors);
+
+}  // namespace tidewell
