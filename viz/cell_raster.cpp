@@ -31,7 +31,7 @@ struct PixelBox {
     int x0, y0, x1, y1;  // inclusive; empty when x0 > x1 or y0 > y1
 };
 
-PixelBox pixelsOf(const PixelRect& r, const PixelCanvas& canvas) {
+PixelBox pixelsOf(const MapRect& r, const PixelCanvas& canvas) {
     return {std::max(0, static_cast<int>(std::floor(r.x))),
             std::max(0, static_cast<int>(std::floor(r.y))),
             std::min(canvas.width() - 1, static_cast<int>(std::ceil(r.x + r.width)) - 1),
@@ -39,7 +39,7 @@ PixelBox pixelsOf(const PixelRect& r, const PixelCanvas& canvas) {
 }
 
 void paintPreview(PixelCanvas& canvas, const PreviewPaint& preview, const CellPaint& cell) {
-    const PixelRect& r = preview.rect;
+    const MapRect& r = preview.rect;
     const PixelBox box = pixelsOf(r, canvas);
     if (box.x0 > box.x1 || box.y0 > box.y1) return;
     const PremulColor body = scaled(preview.color, cell.opacity);
@@ -95,7 +95,7 @@ void paintPreview(PixelCanvas& canvas, const PreviewPaint& preview, const CellPa
 
 // Signed distance from a pixel centre to a rounded rectangle's outline,
 // negative inside.
-double roundedDistance(double px, double py, const PixelRect& r, double radius) {
+double roundedDistance(double px, double py, const MapRect& r, double radius) {
     const double qx = std::abs(px - (r.x + r.width / 2)) - (r.width / 2 - radius);
     const double qy = std::abs(py - (r.y + r.height / 2)) - (r.height / 2 - radius);
     const double ox = std::max(qx, 0.0);
@@ -108,7 +108,7 @@ double roundedDistance(double px, double py, const PixelRect& r, double radius) 
 }  // namespace
 
 void paintCell(PixelCanvas& canvas, const CellPaint& cell) {
-    const PixelRect& r = cell.rect;
+    const MapRect& r = cell.rect;
     const PixelBox box = pixelsOf(r, canvas);
     if (box.x0 > box.x1 || box.y0 > box.y1) return;
     const double radius = std::min({cell.radius, r.width / 2, r.height / 2});

@@ -7,24 +7,18 @@
 #include <span>
 
 #include "colors.h"
+#include "map_rect.h"
 #include "pixel_canvas.h"
 
 namespace tidewell {
 
-struct PixelRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-};
-
 struct PreviewPaint {
-    PixelRect rect;  // in the canvas, not relative to the cell
+    MapRect rect;  // in the canvas, not relative to the cell
     Rgb8 color;
 };
 
 struct CellPaint {
-    PixelRect rect;
+    MapRect rect;  // in device pixels
     double radius = 0;
     Rgb8 fill;
     std::span<const PreviewPaint> previews;

@@ -1,5 +1,8 @@
 #include "map_item.h"
 
+#include <QPainter>
+#include <cmath>
+
 namespace tidewell {
 
 void MapItem::setModel(AppModel* model) {
@@ -15,6 +18,28 @@ void MapItem::setModel(AppModel* model) {
     }
     shapesChanged();
     emit modelChanged();
+}
+
+double MapItem::deviceScale(const QPainter* painter) {
+    const double k = painter->deviceTransform().m11();
+    return k > 0 ? k : 1.0;
+}
+
+PixelCanvas MapItem::clearedLayer(double scale) {
+    const QSize pixels(static_cast<int>(std::ceil(width() * scale)),
+                       static_cast<int>(std::ceil(height() * scale)));
+    if (layer_.size() != pixels) layer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    layer_.setDevicePixelRatio(scale);
+    layer_.fill(0);
+    return {{reinterpret_cast<std::uint32_t*>(layer_.bits()),
+             static_cast<std::size_t>(layer_.sizeInBytes() / 4)},
+            layer_.width(),
+            layer_.height(),
+            layer_.bytesPerLine() / 4};
+}
+
+void MapItem::showLayer(QPainter* painter) {
+    painter->drawImage(QPointF(0, 0), layer_);
 }
 
 void MapItem::geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) {

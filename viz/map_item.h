@@ -2,12 +2,16 @@
 // rebuild their shapes or only their look, and the context-menu request.
 #pragma once
 
+#include <QImage>
 #include <QPointF>
 #include <QPointer>
 #include <QQuickPaintedItem>
 
 #include "app_model.h"
 #include "node_value.h"
+#include "pixel_canvas.h"
+
+class QPainter;
 
 namespace tidewell {
 
@@ -33,7 +37,18 @@ class MapItem : public QQuickPaintedItem {
     virtual void looksChanged() { update(); }
     void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
 
+    // How many device pixels one logical pixel of `painter` covers.
+    static double deviceScale(const QPainter* painter);
+    // The view's shapes are drawn by our own rasteriser into one image the
+    // size of the item in device pixels, cleared here, then put on the
+    // painter whole by showLayer.
+    PixelCanvas clearedLayer(double scale);
+    void showLayer(QPainter* painter);
+
     QPointer<AppModel> model_;
+
+  private:
+    QImage layer_;
 };
 
 }  // namespace tidewell

@@ -73,17 +73,6 @@ class PixelCanvas {
         return pixels_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(y) * stride_ + x)];
     }
 
-    // `c` at `coverage` over the pixel (x, y); callers keep (x, y) inside.
-    void blend(int x, int y, const PremulColor& c, float coverage) {
-        if (coverage <= 0.0F) return;
-        std::uint32_t& px = row(y)[x];
-        if (coverage >= 1.0F && c.a >= 1.0F) {
-            px = c.packed();
-            return;
-        }
-        px = c.times(std::min(coverage, 1.0F)).over(PremulColor::unpacked(px)).packed();
-    }
-
   private:
     std::span<std::uint32_t> pixels_;
     int width_;

@@ -1,15 +1,12 @@
 #include "sunburst_view.h"
 
 #include <QFont>
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHoverEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextLayout>
 #include <algorithm>
-#include <cmath>
-#include <numbers>
 #include <string>
 #include <unordered_set>
 
@@ -117,7 +114,7 @@ void SunburstView::paint(QPainter* painter) {
     };
     const FileNode* hovered = model_->hovered();
 
-    const double k = painter->deviceTransform().m11() > 0 ? painter->deviceTransform().m11() : 1.0;
+    const double k = deviceScale(painter);
     paints_.clear();
     for (const SunburstSector& s : list) {
         const FileNode* node = s.node.get();
@@ -141,16 +138,9 @@ void SunburstView::paint(QPainter* painter) {
         paint.strokeWidth = (node == hovered ? 2.0 : 1.0) * k;
         paints_.push_back(paint);
     }
-    const QSize pixels(static_cast<int>(std::ceil(width() * k)),
-                       static_cast<int>(std::ceil(height() * k)));
-    if (layer_.size() != pixels) layer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    layer_.fill(0);
-    PixelCanvas canvas({reinterpret_cast<std::uint32_t*>(layer_.bits()),
-                        static_cast<std::size_t>(layer_.sizeInBytes() / 4)},
-                       layer_.width(), layer_.height(), layer_.bytesPerLine() / 4);
+    PixelCanvas canvas = clearedLayer(k);
     paintSectors(canvas, g.centreX * k, g.centreY * k, paints_);
-    layer_.setDevicePixelRatio(k);
-    painter->drawImage(QPointF(0, 0), layer_);
+    showLayer(painter);
     paintCentreLabel(painter, g);
 }
 

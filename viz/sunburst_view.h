@@ -3,7 +3,6 @@
 // driving the model's hover, navigation and basket.
 #pragma once
 
-#include <QImage>
 #include <QPointF>
 #include <QPointer>
 #include <QQuickPaintedItem>
@@ -48,7 +47,6 @@ class SunburstView : public MapItem {
 
     std::vector<SunburstSector> sectors_;
     std::vector<SectorPaint> paints_;  // reused from paint to paint
-    QImage layer_;                     // the sectors, drawn by our own rasteriser
     bool sectorsDirty_ = true;
     Qt::MouseButton pressedButton_ = Qt::NoButton;
 };

@@ -7,15 +7,9 @@
 #include <vector>
 
 #include "file_node.h"
+#include "map_rect.h"
 
 namespace tidewell {
-
-struct MapRect {
-    double x = 0.0;
-    double y = 0.0;
-    double width = 0.0;
-    double height = 0.0;
-};
 
 // One preview rectangle, relative to its cell's top-left corner.
 struct TreemapSubRect {

@@ -33,21 +33,13 @@ constexpr double kButtonPadding = 6.0;
 constexpr double kLabelLeft = 9.0;
 constexpr double kLabelTop = 7.0;
 constexpr double kLabelSpacing = 1.0;
-// Two lines of 13 and 11.5 pixels with the spacing between them.
-constexpr double kLabelHeight = 32.0;
 
 QRectF toQRect(const MapRect& r) {
     return {r.x, r.y, r.width, r.height};
 }
 
-PixelRect scaledRect(double x, double y, double w, double h, double k) {
+MapRect scaledRect(double x, double y, double w, double h, double k) {
     return {x * k, y * k, w * k, h * k};
-}
-
-// How many device pixels one logical pixel of the painter covers.
-double deviceScale(const QPainter* p) {
-    const double k = p->deviceTransform().m11();
-    return k > 0 ? k : 1.0;
 }
 
 }  // namespace
@@ -146,13 +138,7 @@ QRectF TreemapView::buttonRect(const TreemapCell& cell) {
 
 void TreemapView::paintCells(QPainter* p) {
     const double k = deviceScale(p);
-    const QSize pixels(static_cast<int>(std::ceil(width() * k)),
-                       static_cast<int>(std::ceil(height() * k)));
-    if (layer_.size() != pixels) layer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    layer_.fill(0);
-    PixelCanvas canvas({reinterpret_cast<std::uint32_t*>(layer_.bits()),
-                        static_cast<std::size_t>(layer_.sizeInBytes() / 4)},
-                       layer_.width(), layer_.height(), layer_.bytesPerLine() / 4);
+    PixelCanvas canvas = clearedLayer(k);
     const Rgb8 aggregateFill{51, 51, 59};  // sRGB (0.2, 0.2, 0.231)
     const Rgb8 greyFill = hslColor(0.0, 0.0, 0.26);
     std::vector<PreviewPaint> previews;
@@ -181,8 +167,7 @@ void TreemapView::paintCells(QPainter* p) {
         paint.opacity = static_cast<float>(shownOpacity(i));
         paintCell(canvas, paint);
     }
-    layer_.setDevicePixelRatio(k);
-    p->drawImage(QPointF(0, 0), layer_);
+    showLayer(p);
 }
 
 namespace {
@@ -218,12 +203,9 @@ TreemapView::LabelText TreemapView::labelText(const TreemapCell& cell, bool stru
     LabelText t;
     t.title = shapedLine(title, struck ? struckFont_ : titleFont_, textWidth);
     t.size = shapedLine(QString::fromStdString(formatBytes(cell.sizeBytes)), sizeFont_, textWidth);
-    const QFontMetricsF titleMetrics(titleFont_);
-    t.sizeTop = titleMetrics.height() + kLabelSpacing;
     // As wide as the longer line, so the shadow is blurred only where text is.
     const double used = std::max(lineWidth(*t.title), lineWidth(*t.size));
-    t.box = QSizeF(std::min(std::ceil(used) + 1, textWidth),
-                   t.sizeTop + QFontMetricsF(sizeFont_).height());
+    t.box = QSizeF(std::min(std::ceil(used) + 1, textWidth), labelHeight());
     return t;
 }
 
@@ -253,15 +235,23 @@ void TreemapView::ensureLabels(double scale) {
         p.setPen(shadow ? QColor(Qt::black) : QColor(255, 255, 255, inBasket ? 191 : 255));
         t.title->draw(&p, QPointF(0, 0));
         p.setPen(shadow ? QColor(Qt::black) : QColor(255, 255, 255, 230));
-        t.size->draw(&p, QPointF(0, t.sizeTop));
+        t.size->draw(&p, QPointF(0, sizeLineTop()));
     });
+}
+
+double TreemapView::sizeLineTop() const {
+    return QFontMetricsF(titleFont_).height() + kLabelSpacing;
+}
+
+double TreemapView::labelHeight() const {
+    return sizeLineTop() + QFontMetricsF(sizeFont_).height();
 }
 
 void TreemapView::paintLabel(QPainter* p, std::size_t i) {
     const QRectF r = toQRect(cells_[i].rect);
     const QPointF origin(r.x() + kLabelLeft, r.y() + kLabelTop);
     // The smallest labelled cells are shorter than their label.
-    const bool clip = origin.y() + kLabelHeight > r.bottom();
+    const bool clip = origin.y() + labelHeight() > r.bottom();
     if (clip) {
         p->save();
         p->setClipRect(r);

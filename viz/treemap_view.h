@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QFont>
-#include <QImage>
 #include <QPointF>
 #include <QPointer>
 #include <QQuickPaintedItem>
@@ -70,11 +69,13 @@ class TreemapView : public MapItem {
     struct LabelText {
         std::unique_ptr<QTextLayout> title;  // shaped and elided to the cell
         std::unique_ptr<QTextLayout> size;
-        double sizeTop = 0;
         QSizeF box;
     };
     LabelText labelText(const TreemapCell& cell, bool struck) const;
     void ensureLabels(double scale);
+    // Top of a label's second line, and the label's height, from its fonts.
+    double sizeLineTop() const;
+    double labelHeight() const;
     void paintLabel(QPainter* p, std::size_t i);
     void paintButton(QPainter* p, const TreemapCell& cell, const CellState& s);
     void hoverAt(QPointF pos);
@@ -90,8 +91,6 @@ class TreemapView : public MapItem {
     std::vector<double> fadeTo_;
     QVariantAnimation* fade_ = nullptr;  // parent-owned
 
-    // The cells' shapes, drawn by our own rasteriser and put on screen whole.
-    QImage layer_;
     // The labels of the labelled cells, baked with their shadows.
     LabelAtlas labels_;
     bool labelsValid_ = false;
