@@ -92,11 +92,18 @@ struct Figures {
     double hoverPaint = 0;
 };
 
-// Times `rebuild` + one paint, a paint alone, and a paint after the hover moved
-// to another of `hoverTargets`.
-template <typename View>
-Figures measure(View& view, AppModel& model, QImage& image,
-                const std::vector<FileNode*>& hoverTargets, const std::function<void()>& rebuild) {
+// The view over the whole image, showing `root`.
+void show(MapItem& view, AppModel& model, const NodeRef& root) {
+    view.setSize(QSizeF(kWidth, kHeight));
+    view.setModel(&model);
+    model.setPath({root});
+}
+
+// Times a rebuild of the shapes for `root` (what a new focus costs) plus one
+// paint, a paint alone, and a paint after the hover moved to another of
+// `hoverTargets`.
+Figures measure(MapItem& view, AppModel& model, QImage& image, const NodeRef& root,
+                const std::vector<FileNode*>& hoverTargets) {
     std::vector<double> build, paint, hover;
     const auto paintOnce = [&] {
         image.fill(Qt::transparent);
@@ -108,7 +115,8 @@ Figures measure(View& view, AppModel& model, QImage& image,
         QCoreApplication::processEvents();
         QElapsedTimer t;
         t.start();
-        rebuild();
+        model.setPath({});
+        model.setPath({root});
         paintOnce();
         build.push_back(msSince(t));
         t.restart();
@@ -146,9 +154,7 @@ int main(int argc, char** argv) {
     const StoreRef treemapStore = TreeStore::create();
     const NodeRef treemapRoot = treemapTree(treemapStore);
     TreemapView treemap;
-    treemap.setSize(QSizeF(kWidth, kHeight));
-    treemap.setModel(&model);
-    model.setPath({treemapRoot});
+    show(treemap, model, treemapRoot);
     std::vector<FileNode*> cellTargets;
     for (int i = 0; i < 40; ++i) cellTargets.push_back(treemapRoot->children()[i * 7]);
     std::size_t previews = 0;
@@ -163,18 +169,12 @@ int main(int argc, char** argv) {
     model.toggleBasket(treemapRoot->children()[2]);
     save(treemap, "treemap-hovered");
     model.setBasket({});
-    const Figures tm = measure(treemap, model, image, cellTargets, [&] {
-        // What a new focus costs: the layout is rebuilt from the tree.
-        model.setPath({});
-        model.setPath({treemapRoot});
-    });
+    const Figures tm = measure(treemap, model, image, treemapRoot, cellTargets);
 
     const StoreRef sunburstStore = TreeStore::create();
     const NodeRef sunburstRoot = sunburstTree(sunburstStore);
     SunburstView sunburst;
-    sunburst.setSize(QSizeF(kWidth, kHeight));
-    sunburst.setModel(&model);
-    model.setPath({sunburstRoot});
+    show(sunburst, model, sunburstRoot);
     std::vector<FileNode*> sectorTargets;
     for (const SunburstSector& s : sunburst.sectors())
         if (s.level == 1 && sectorTargets.size() < 40) sectorTargets.push_back(s.node.get());
@@ -183,10 +183,7 @@ int main(int argc, char** argv) {
     save(sunburst, "sunburst");
     model.setHovered(sunburst.sectors()[1].node.get());
     save(sunburst, "sunburst-hovered");
-    const Figures sb = measure(sunburst, model, image, sectorTargets, [&] {
-        model.setPath({});
-        model.setPath({sunburstRoot});
-    });
+    const Figures sb = measure(sunburst, model, image, sunburstRoot, sectorTargets);
 
     std::printf("map views at %d x %d, medians of %d (ms)\n", kWidth, kHeight, kRounds);
     std::printf("%-44s %8s %8s %12s\n", "view", "build+paint", "paint", "hover paint");

@@ -16,10 +16,7 @@ namespace {
 using test::TempDir;
 
 using CliRun = test::CommandRun;
-
-CliRun cli(const std::string& args) {
-    return test::runCommand(std::string(TIDEWELL_CLI_PATH) + " " + args + " 2>/dev/null");
-}
+using test::cli;
 
 std::size_t lineCount(const std::string& s) {
     std::size_t n = 0;

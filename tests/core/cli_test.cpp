@@ -16,10 +16,7 @@ namespace {
 using test::TempDir;
 
 using CliRun = test::CommandRun;
-
-CliRun cli(const std::string& args) {
-    return test::runCommand(std::string(TIDEWELL_CLI_PATH) + " " + args + " 2>/dev/null");
-}
+using test::cli;
 
 TEST(Cli, ScanPrintsSummaryTreeAndJson) {
     TempDir t;

@@ -42,4 +42,11 @@ struct CommandRun {
 };
 CommandRun runCommand(const std::string& command);
 
+#ifdef TIDEWELL_CLI_PATH
+// The built tidewell-cli run with `args`, its standard error dropped.
+inline CommandRun cli(const std::string& args) {
+    return runCommand(std::string(TIDEWELL_CLI_PATH) + " " + args + " 2>/dev/null");
+}
+#endif
+
 }  // namespace tidewell::test
