@@ -43,9 +43,8 @@ void blur(QImage& alpha, const QRect& box, int radius) {
 
 }  // namespace
 
-void LabelAtlas::build(
-    const std::vector<QSizeF>& sizes, double devicePixelRatio, const ShadowStyle& style,
-    const std::function<void(std::size_t i, QPainter& painter, bool shadow)>& draw) {
+void LabelAtlas::build(const std::vector<QSizeF>& sizes, double devicePixelRatio,
+                       const ShadowStyle& style, const Draw& draw) {
     ratio_ = devicePixelRatio;
     pad_ = static_cast<int>(std::ceil(style.radius * ratio_));
     const int drop = static_cast<int>(std::lround(style.offsetY * ratio_));
@@ -77,9 +76,8 @@ void LabelAtlas::build(
         alpha_ = QImage(kAtlasWidth, rows, QImage::Format_Alpha8);
         image_ = QImage(kAtlasWidth, rows, QImage::Format_ARGB32_Premultiplied);
     }
-    QImage& alpha = alpha_;
-    std::memset(alpha.bits(), 0,
-                static_cast<std::size_t>(alpha.bytesPerLine()) * static_cast<std::size_t>(height));
+    std::memset(alpha_.bits(), 0,
+                static_cast<std::size_t>(alpha_.bytesPerLine()) * static_cast<std::size_t>(height));
     const auto drawAll = [&](QImage& target, bool shadow) {
         QPainter p(&target);
         p.setRenderHint(QPainter::TextAntialiasing, true);
@@ -91,12 +89,12 @@ void LabelAtlas::build(
             draw(i, p, shadow);
         }
     };
-    drawAll(alpha, true);
-    for (const QRect& box : places_) blur(alpha, box, pad_);
+    drawAll(alpha_, true);
+    for (const QRect& box : places_) blur(alpha_, box, pad_);
 
     const auto k = static_cast<std::uint32_t>(style.opacity * 256.0 + 0.5);
     for (int row = 0; row < height; ++row) {
-        const std::uint8_t* in = alpha.constScanLine(row);
+        const std::uint8_t* in = alpha_.constScanLine(row);
         auto* out = reinterpret_cast<std::uint32_t*>(image_.scanLine(row));
         for (int col = 0; col < kAtlasWidth; ++col) out[col] = (in[col] * k >> 8) << 24;
     }

@@ -22,15 +22,14 @@ struct ShadowStyle {
 
 class LabelAtlas {
   public:
-    // Paints one label's text with its top-left at (0, 0) in logical pixels.
+    // Paints label `i`'s text with its top-left at (0, 0) in logical pixels.
     // `shadow` asks for the shape that casts the shadow: the same text in
     // opaque black.
-    using Draw = std::function<void(QPainter& painter, bool shadow)>;
+    using Draw = std::function<void(std::size_t i, QPainter& painter, bool shadow)>;
 
-    // Bakes the labels of `sizes` (logical), drawn by `draw(i, ...)`.
+    // Bakes the labels of `sizes` (logical pixels).
     void build(const std::vector<QSizeF>& sizes, double devicePixelRatio, const ShadowStyle& style,
-               const std::function<void(std::size_t i, QPainter& painter, bool shadow)>& draw);
-    bool empty() const { return places_.empty(); }
+               const Draw& draw);
     double devicePixelRatio() const { return ratio_; }
     // Puts label `i` on `painter` with its text's top-left at `origin`.
     void paint(QPainter* painter, std::size_t i, QPointF origin) const;
