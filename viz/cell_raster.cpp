@@ -43,7 +43,9 @@ void paintPreview(PixelCanvas& canvas, const PreviewPaint& preview, const CellPa
     const PixelBox box = pixelsOf(r, canvas);
     if (box.x0 > box.x1 || box.y0 > box.y1) return;
     const PremulColor body = scaled(preview.color, cell.opacity);
-    const PremulColor rim = body.times(1.0F - cell.previewRimAlpha);
+    // Black over the opaque preview darkens it and leaves it opaque.
+    const float keep = 1.0F - cell.previewRimAlpha;
+    const PremulColor rim{body.r * keep, body.g * keep, body.b * keep, body.a};
     const std::uint32_t bodyPacked = body.packed();
     const std::uint32_t rimPacked = rim.packed();
     const double w = cell.previewRim;
