@@ -9,11 +9,7 @@ namespace {
 
 // Every layer of a cell is opaque, so drawing one over another at some
 // coverage is a blend between the two; and since that blend is linear, the
-// cell's opacity can be applied to each colour up front.
-PremulColor scaled(Rgb8 c, float opacity) {
-    return PremulColor::of(c, 1.0).times(opacity);
-}
-
+// cell's opacity is given to each colour up front (as its alpha).
 std::uint32_t mix(std::uint32_t below, std::uint32_t above, float t) {
     if (t <= 0.0F) return below;
     if (t >= 1.0F) return above;
@@ -42,7 +38,7 @@ void paintPreview(PixelCanvas& canvas, const PreviewPaint& preview, const CellPa
     const MapRect& r = preview.rect;
     const PixelBox box = pixelsOf(r, canvas);
     if (box.x0 > box.x1 || box.y0 > box.y1) return;
-    const PremulColor body = scaled(preview.color, cell.opacity);
+    const PremulColor body = PremulColor::of(preview.color, cell.opacity);
     // Black over the opaque preview darkens it and leaves it opaque.
     const float keep = 1.0F - cell.previewRimAlpha;
     const PremulColor rim{body.r * keep, body.g * keep, body.b * keep, body.a};
@@ -115,14 +111,14 @@ void paintCell(PixelCanvas& canvas, const CellPaint& cell) {
     if (box.x0 > box.x1 || box.y0 > box.y1) return;
     const double radius = std::min({cell.radius, r.width / 2, r.height / 2});
 
-    const std::uint32_t fill = scaled(cell.fill, cell.opacity).packed();
+    const std::uint32_t fill = PremulColor::of(cell.fill, cell.opacity).packed();
     for (int y = box.y0; y <= box.y1; ++y)
         std::fill(canvas.row(y) + box.x0, canvas.row(y) + box.x1 + 1, fill);
     for (const PreviewPaint& p : cell.previews) paintPreview(canvas, p, cell);
 
     // The outline and the border: only pixels near the edge, or near a
     // rounded corner, are not plain content.
-    const std::uint32_t border = scaled(cell.border, cell.opacity).packed();
+    const std::uint32_t border = PremulColor::of(cell.border, cell.opacity).packed();
     // A pixel whose centre is further in than these is plain content.
     const double edge = cell.borderWidth + 0.5;
     const double corner = radius + 0.5;

@@ -111,7 +111,8 @@ void paintSector(PixelCanvas& canvas, double cx, double cy, const SectorPaint& s
     // What an edge pixel gets, by its distance to the outline in steps of
     // 1/kSteps pixel: the stroke over the fill at their coverages.
     constexpr double kSteps = 16;
-    std::array<std::uint32_t, 64> edge{};
+    // Room for strokes up to 9 device pixels wide (2 points at a ratio of 4).
+    std::array<std::uint32_t, 160> edge{};
     const auto steps = std::min(edge.size(), static_cast<std::size_t>(2 * margin * kSteps) + 1);
     for (std::size_t i = 0; i < steps; ++i) {
         const double d = -margin + (static_cast<double>(i) + 0.5) / kSteps;
