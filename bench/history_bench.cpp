@@ -34,9 +34,8 @@ double median(std::vector<double> v) {
 
 double timeScan(const std::string& tree, ChangeRecorder* recorder) {
     ScanEngine engine;
-    engine.setObserver(recorder);
     const auto t0 = Clock::now();
-    NodeRef root = engine.scan(tree, std::nullopt, {}, {}, {});
+    NodeRef root = engine.scan(tree, std::nullopt, {}, {}, {}, recorder);
     const double s = seconds(Clock::now() - t0);
     if (!root) std::fprintf(stderr, "scan failed\n");
     return s;

@@ -67,8 +67,9 @@ FileNode* findNode(FileNode* root, std::string_view rootPath, std::string_view p
 }
 
 NodeRef ScanEngine::scan(const std::string& location, std::optional<std::string> displayName,
-                         const SkipPaths& skipPaths, const ProgressSink& sink,
-                         std::stop_token stop) {
+                         const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop,
+                         ScanObserver* observer, ScanReport* report) {
+    (void)report;
     std::lock_guard lock(serial_);
     const std::string rootPath = normalizedRoot(location);
     const std::string name = displayName ? *displayName : std::string(lastComponent(rootPath));
@@ -85,7 +86,7 @@ NodeRef ScanEngine::scan(const std::string& location, std::optional<std::string>
         if (sink) sink(ScanProgress{0, 0, rootPath});
         return NodeRef(root);
     }
-    TreeWalk walk(*store, skipPaths, sink, stop, observer_);
+    TreeWalk walk(*store, skipPaths, sink, stop, observer);
     FileNode* root = walk.walkTree(rootPath, name, true);
     if (walk.cancelled()) return {};
     walk.sendFinal(rootPath);
@@ -94,10 +95,12 @@ NodeRef ScanEngine::scan(const std::string& location, std::optional<std::string>
 
 NodeRef ScanEngine::refresh(const NodeRef& root, const std::string& rootPath,
                             const ChangeSet& changes, const SkipPaths& skipPaths,
-                            const ProgressSink& sink, std::stop_token stop) {
+                            const ProgressSink& sink, std::stop_token stop, ScanObserver* observer,
+                            ScanReport* report) {
+    (void)report;
     std::lock_guard lock(serial_);
     if (!root) return {};
-    TreeWalk walk(root->store(), skipPaths, sink, stop, observer_);
+    TreeWalk walk(root->store(), skipPaths, sink, stop, observer);
     std::vector<std::string> rescanned;
     auto underRescanned = [&](std::string_view p) {
         return std::any_of(rescanned.begin(), rescanned.end(),

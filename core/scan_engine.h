@@ -2,6 +2,7 @@
 // refreshes an existing tree from a change set.
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -29,25 +30,34 @@ class ScanObserver {
     virtual void childWalkerStarted(int running) { (void)running; }
 };
 
+// What one run learned beyond its tree.
+struct ScanReport {
+    // Folders that could not be listed (counted as empty).
+    std::int64_t unreadableDirs = 0;
+    // Why the run produced nothing although it was not cancelled; empty otherwise.
+    std::string failure;
+};
+
 class ScanEngine {
   public:
-    // Not owned; must outlive every call. Null (the default) costs nothing.
-    void setObserver(ScanObserver* observer) { observer_ = observer; }
-
+    // `observer` (not owned, may be null) hears of each directory of this run
+    // only; `report`, when given, is filled in whatever the outcome.
+    //
     // A null NodeRef when the location cannot be examined or the scan was
     // cancelled (and then no final progress record is sent).
     NodeRef scan(const std::string& location, std::optional<std::string> displayName,
-                 const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop);
+                 const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop,
+                 ScanObserver* observer = nullptr, ScanReport* report = nullptr);
 
     // Edits the tree under `root` in place and returns it, or a null NodeRef
     // when the change cannot be applied incrementally or was cancelled; the
     // caller must then not use the tree's contents as current.
     NodeRef refresh(const NodeRef& root, const std::string& rootPath, const ChangeSet& changes,
-                    const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop);
+                    const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop,
+                    ScanObserver* observer = nullptr, ScanReport* report = nullptr);
 
   private:
     std::mutex serial_;  // operations run one at a time
-    ScanObserver* observer_ = nullptr;
 };
 
 // The node at `path` under a root whose path is `rootPath`, or null.

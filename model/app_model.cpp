@@ -137,9 +137,8 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
     // every change after that identifier is in the history.
     // The identifier is the recorder's answer to a sync: everything it had
     // seen by then is in the journal below it.
-    auto takeIdentifier = [recording, history, path, engine]() -> std::optional<quint64> {
+    auto takeIdentifier = [recording, history, path]() -> std::optional<quint64> {
         if (!recording || !history || !recording->ensureRecorded(path)) return std::nullopt;
-        engine->setObserver(recording->scanObserver());
         if (std::optional<quint64> synced = history->sync(std::chrono::seconds(5))) return synced;
         return history->currentEventId();
     };
@@ -173,7 +172,8 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
             NodeRef cachedRoot = cached->root;
             auto changes = std::make_shared<const ChangeSet>(std::move(*answer.changes));
             PoolCall refreshing(*pool, [=] {
-                return engine->refresh(cachedRoot, path, *changes, *skips, sink, stop);
+                return engine->refresh(cachedRoot, path, *changes, *skips, sink, stop,
+                                       recording ? recording->scanObserver() : nullptr);
             });
             NodeRef refreshed = co_await refreshing;
             if (!self || run->cancelled()) co_return NodeRef();
@@ -199,7 +199,10 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
     const std::optional<std::string> name =
         self->pickedFolderName_ ? std::optional(self->pickedFolderName_->toStdString())
                                 : std::nullopt;
-    PoolCall scanning(*pool, [=] { return engine->scan(path, name, *skips, sink, stop); });
+    PoolCall scanning(*pool, [=] {
+        return engine->scan(path, name, *skips, sink, stop,
+                            recording ? recording->scanObserver() : nullptr);
+    });
     NodeRef root = co_await scanning;
     if (!root) co_return NodeRef();
     if (self && !run->cancelled()) {

@@ -151,9 +151,8 @@ TEST_F(Recording, FullScanLeavesTheTreeWatched) {
     recorder->recordRoot(tree.path(), false);
     EXPECT_EQ(recorder->watchCount(), 1u);
     ScanEngine engine;
-    engine.setObserver(recorder.get());
     const std::uint64_t since = now();
-    ASSERT_TRUE(engine.scan(tree.path(), std::nullopt, {}, {}, {}));
+    ASSERT_TRUE(engine.scan(tree.path(), std::nullopt, {}, {}, {}, recorder.get()));
     EXPECT_EQ(recorder->watchCount(), 8u);  // root, a, b and a/s0..s4
     tree.write("a/s3/new", 10);
     const ChangeTracker::Answer answer = ask(since);

@@ -153,8 +153,7 @@ TEST(ScanEngine, ChildrenOfSlashHaveOneSlash) {
         void willReadDirectory(const std::string&) override { ++reads; }
     } spy;
     ScanEngine local;
-    local.setObserver(&spy);
-    NodeRef root = local.scan("/", std::nullopt, skips, {}, {});
+    NodeRef root = local.scan("/", std::nullopt, skips, {}, {}, &spy);
     ASSERT_TRUE(root);
     EXPECT_EQ(spy.reads.load(), 1);
     for (FileNode* c : root->children()) {
@@ -244,8 +243,7 @@ TEST(ScanEngine, CancelledScanGivesNothingAndNoFinalRecord) {
     spy.stop = &stop;
     Recorder rec;
     ScanEngine local;
-    local.setObserver(&spy);
-    NodeRef root = local.scan(t.path(), std::nullopt, kNoSkips, rec.sink(), stop.get_token());
+    NodeRef root = local.scan(t.path(), std::nullopt, kNoSkips, rec.sink(), stop.get_token(), &spy);
     EXPECT_FALSE(root);
     // The root was read first; a record for it after that would be the final one.
     for (std::size_t i = 1; i < rec.records.size(); ++i)
@@ -262,8 +260,7 @@ TEST(ScanEngine, ProgressIsThrottledTo80ms) {
     } slow;
     Recorder rec;
     ScanEngine local;
-    local.setObserver(&slow);
-    ASSERT_TRUE(local.scan(t.path(), std::nullopt, kNoSkips, rec.sink(), {}));
+    ASSERT_TRUE(local.scan(t.path(), std::nullopt, kNoSkips, rec.sink(), {}, &slow));
     ASSERT_GE(rec.records.size(), 3u);
     // Every record but the final one went through the throttle. Records are
     // timed on arrival, which a busy machine can delay a little; without the
@@ -296,8 +293,7 @@ TEST(ScanEngine, ChildWalkersStayWithinTheSlotLimit) {
     } count;
     count.root = t.path();
     ScanEngine local;
-    local.setObserver(&count);
-    NodeRef root = local.scan(t.path(), std::nullopt, kNoSkips, {}, {});
+    NodeRef root = local.scan(t.path(), std::nullopt, kNoSkips, {}, {}, &count);
     ASSERT_TRUE(root);
     EXPECT_EQ(root->childCount(), 24u);
     EXPECT_GE(walkerSlotLimit(), 4);
@@ -320,8 +316,7 @@ class Refresh : public ::testing::Test {
     }
     NodeRef refresh(const ChangeSet& cs, ScanObserver* observer = nullptr) {
         ScanEngine local;
-        local.setObserver(observer);
-        return local.refresh(root, t.path(), cs, kNoSkips, {}, {});
+        return local.refresh(root, t.path(), cs, kNoSkips, {}, {}, observer);
     }
     TempDir t;
     NodeRef root;
