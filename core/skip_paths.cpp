@@ -1,8 +1,8 @@
 #include "skip_paths.h"
 
 #include <array>
-#include <fstream>
-#include <sstream>
+
+#include "mount_table.h"
 
 namespace tidewell {
 
@@ -24,21 +24,6 @@ constexpr std::array kVirtualOrRemote = {
     "9p",          "ceph",        "glusterfs", "afs",        "davfs",  "fuse.gvfsd-fuse",
     "fuse.portal", "fuse.rclone", "fuse.s3fs", "ncpfs"};
 
-// mountinfo escapes space, tab, newline and backslash as three octal digits.
-std::string unescapeMountField(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] >= '0' && s[i + 1] <= '3') {
-            out +=
-                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
 bool isVirtualOrRemote(std::string_view fsType) {
     for (std::string_view t : kVirtualOrRemote)
         if (fsType == t) return true;
@@ -49,32 +34,14 @@ bool isVirtualOrRemote(std::string_view fsType) {
 
 SkipPaths wholeDiskSkipPaths(std::string_view mountinfo) {
     SkipPaths skips(kFixedSkips.begin(), kFixedSkips.end());
-    std::istringstream lines{std::string(mountinfo)};
-    std::string line;
-    while (std::getline(lines, line)) {
-        // id parent major:minor root mount-point options [optional...] - fstype source super
-        std::istringstream fields(line);
-        std::string id, parent, devno, root, mountPoint, field;
-        if (!(fields >> id >> parent >> devno >> root >> mountPoint)) continue;
-        bool sawSeparator = false;
-        while (fields >> field)
-            if (field == "-") {
-                sawSeparator = true;
-                break;
-            }
-        std::string fsType;
-        if (!sawSeparator || !(fields >> fsType)) continue;
-        std::string point = unescapeMountField(mountPoint);
-        if (point != "/" && isVirtualOrRemote(fsType)) skips.insert(std::move(point));
-    }
+    for (MountEntry& m : parseMountInfo(mountinfo))
+        if (m.mountPoint != "/" && isVirtualOrRemote(m.fsType))
+            skips.insert(std::move(m.mountPoint));
     return skips;
 }
 
 SkipPaths wholeDiskSkipPaths() {
-    std::ifstream in("/proc/self/mountinfo");
-    std::stringstream text;
-    text << in.rdbuf();
-    return wholeDiskSkipPaths(text.str());
+    return wholeDiskSkipPaths(readMountInfo());
 }
 
 }  // namespace tidewell

@@ -2,60 +2,29 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
-#include <cstdlib>
-#include <fstream>
-#include <functional>
-#include <optional>
-#include <sstream>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "temp_tree.h"
+#include "trash_test_support.h"
 
 namespace tidewell {
 namespace {
 
+using test::EnvOverride;
+using test::exists;
+using test::inPrivateMounts;
+using test::readFile;
 using test::TempDir;
 using Trasher::TrashErrorKind;
-
-class EnvOverride {
-  public:
-    EnvOverride(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvOverride() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    EnvOverride(const EnvOverride&) = delete;
-    EnvOverride& operator=(const EnvOverride&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // "DeletionDate=YYYY-MM-DDThh:mm:ss" with digits where the letters are.
 bool isDeletionDate(std::string_view line) {
@@ -74,21 +43,6 @@ bool isTrashInfo(const std::string& text, const std::string& escapedPath) {
     if (!text.starts_with(head) || !text.ends_with("\n")) return false;
     return isDeletionDate(
         std::string_view(text).substr(head.size(), text.size() - head.size() - 1));
-}
-
-// Runs `body` in a forked child with its own mount namespace, so it can mount
-// freely; 77 when the system does not allow that (tests then skip).
-int inPrivateMounts(const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            ::_exit(77);
-        ::_exit(body());
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // ---- refusals --------------------------------------------------------------
@@ -110,22 +64,22 @@ TEST(TrasherProtection, LinuxSystemFolders) {
     }
 }
 
-TEST(TrasherCheck, DotDotIntoUsrIsProtected) {
-    const auto error = Trasher::check("/home/../usr/./bin/");
+TEST(TrasherCheck, ProtectedPathsAreRefusedAsProtected) {
+    const auto error = Trasher::check("/usr/bin");
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind, TrashErrorKind::protectedPath);
     EXPECT_EQ(error->description(), "Korumalı sistem yolu silinemez: /usr/bin");
     EXPECT_EQ(Trasher::deletePermanently("/usr/bin")->kind, TrashErrorKind::protectedPath);
+    EXPECT_EQ(Trasher::moveToTrash("/var/spool/x")->kind, TrashErrorKind::protectedPath);
 }
 
 TEST(TrasherCheck, OtherOwnerIsNotOwned) {
     TempDir tmp;
-    tmp.mkdir("sub");
     const std::string file = tmp.write("theirs", 10);
     const uid_t other = ::getuid() == 65534 ? 65533 : 65534;
     if (::chown(file.c_str(), other, other) != 0) GTEST_SKIP() << "cannot chown here";
     EXPECT_FALSE(Trasher::canDelete(file));
-    const auto error = Trasher::moveToTrash(tmp / "sub/../theirs");
+    const auto error = Trasher::moveToTrash(file);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind, TrashErrorKind::notOwned);
     EXPECT_EQ(error->description(), "Bu öğe sana ait değil, uygulama silemez: " + file);
@@ -168,6 +122,47 @@ TEST_F(TrasherTrash, SameNameGetsFreshName) {
         isTrashInfo(readFile(trash + "/info/report.pdf.trashinfo"), tmp / "one/report.pdf"));
     EXPECT_TRUE(
         isTrashInfo(readFile(trash + "/info/report 2.pdf.trashinfo"), tmp / "two/report.pdf"));
+}
+
+// What a list of a folder holds, "." and ".." left out.
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(TrasherTrash, LongNamesOfAnyBytesKeepAName) {
+    ASSERT_EQ(tmp.path().find_first_not_of(
+                  "/-_.~ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
+              std::string::npos);
+    // 255 bytes that are no UTF-8 at all: every one looks like a continuation byte.
+    const std::string invalid(255, '\x80');
+    std::string escaped;
+    for (int i = 0; i < 255; ++i) escaped += "%80";
+    tmp.mkdir("one");
+    tmp.mkdir("two");
+    const std::string first = tmp.write("one/" + invalid, 10);
+    const std::string second = tmp.write("two/" + invalid, 20);
+    ASSERT_FALSE(Trasher::moveToTrash(first));
+    ASSERT_FALSE(Trasher::moveToTrash(second));
+    EXPECT_FALSE(exists(first));
+    EXPECT_FALSE(exists(second));
+
+    // Clipped so NAME.trashinfo fits in 255 bytes; the second gets a counter.
+    const std::string clipped(245, '\x80');
+    const std::string counted = std::string(243, '\x80') + " 2";
+    EXPECT_EQ(entriesOf(trash + "/files"), (std::vector<std::string>{counted, clipped}));
+    EXPECT_TRUE(isTrashInfo(readFile(trash + "/info/" + clipped + ".trashinfo"),
+                            tmp.path() + "/one/" + escaped));
+    EXPECT_TRUE(isTrashInfo(readFile(trash + "/info/" + counted + ".trashinfo"),
+                            tmp.path() + "/two/" + escaped));
+
+    // Well-formed UTF-8 is never cut inside a character: "ü" would straddle byte 245.
+    const std::string readable = std::string(244, 'a') + "\xC3\xBC" + std::string(9, 'b');
+    ASSERT_FALSE(Trasher::moveToTrash(tmp.write(readable, 10)));
+    EXPECT_TRUE(exists(trash + "/files/" + std::string(244, 'a')));
 }
 
 TEST_F(TrasherTrash, OtherFileSystemUsesItsOwnTrash) {

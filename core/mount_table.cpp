@@ -1,0 +1,56 @@
+#include "mount_table.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace tidewell {
+
+namespace {
+
+// mountinfo escapes space, tab, newline and backslash as three octal digits.
+std::string unescapeMountField(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] >= '0' && s[i + 1] <= '3') {
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<MountEntry> parseMountInfo(std::string_view text) {
+    std::vector<MountEntry> entries;
+    std::istringstream lines{std::string(text)};
+    std::string line;
+    while (std::getline(lines, line)) {
+        // id parent major:minor root mount-point options [optional...] - fstype source super
+        std::istringstream fields(line);
+        std::string id, parent, devno, root, mountPoint, field;
+        if (!(fields >> id >> parent >> devno >> root >> mountPoint)) continue;
+        bool sawSeparator = false;
+        while (fields >> field)
+            if (field == "-") {
+                sawSeparator = true;
+                break;
+            }
+        std::string fsType;
+        if (!sawSeparator || !(fields >> fsType)) continue;
+        entries.push_back(MountEntry{unescapeMountField(mountPoint), std::move(fsType)});
+    }
+    return entries;
+}
+
+std::string readMountInfo() {
+    std::ifstream in("/proc/self/mountinfo");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace tidewell
