@@ -371,7 +371,9 @@ void AppModel::setPath(QList<NodeRef> path) {
 }
 
 void AppModel::setHovered(FileNode* node) {
-    assign(hovered_, std::move(node), &AppModel::hoveredChanged);
+    if (hovered_.get() == node) return;
+    hovered_ = NodeRef(node);
+    emit hoveredChanged();
 }
 
 void AppModel::setBasket(QList<NodeRef> basket) {
@@ -438,24 +440,31 @@ QVariantList AppModel::pathValues() const {
     return out;
 }
 
+// Only a chain from the current root down through its children is taken;
+// anything else from the views is ignored.
 void AppModel::setPathValues(const QVariantList& values) {
     QList<NodeRef> nodes;
-    for (const QVariant& v : values) nodes.push_back(v.value<NodeValue>().ref());
+    for (const QVariant& v : values) {
+        if (v.userType() != qMetaTypeId<NodeValue>()) return;
+        const NodeRef n = v.value<NodeValue>().ref();
+        const FileNode* expectedParent = nodes.isEmpty() ? nullptr : nodes.back().get();
+        if (!n || n->parent() != expectedParent) return;
+        nodes.push_back(n);
+    }
+    if (!nodes.isEmpty() && (nodes.front() != root_ || !isAttached(nodes.back().get()))) return;
     setPath(std::move(nodes));
 }
 
 QVariant AppModel::hoveredValue() const {
-    return hovered_ != nullptr ? QVariant::fromValue(reinterpret_cast<quintptr>(hovered_))
-                               : QVariant();
+    return isAttached(hovered_.get()) ? QVariant::fromValue(NodeValue(hovered_)) : QVariant();
 }
 
+// The views hand over a node they hold; it counts only while it is part of
+// the shown tree. Anything else (a number, a node of another tree) clears it.
 void AppModel::setHoveredValue(const QVariant& v) {
-    if (!v.isValid() || v.isNull())
-        setHovered(nullptr);
-    else if (v.canConvert<NodeValue>() && v.userType() == qMetaTypeId<NodeValue>())
-        setHovered(v.value<NodeValue>().node());
-    else
-        setHovered(reinterpret_cast<FileNode*>(v.value<quintptr>()));
+    FileNode* node = nullptr;
+    if (v.userType() == qMetaTypeId<NodeValue>()) node = v.value<NodeValue>().node();
+    setHovered(isAttached(node) ? node : nullptr);
 }
 
 QVariantList AppModel::basketValues() const {

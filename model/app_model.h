@@ -164,12 +164,15 @@ class AppModel : public QObject {
     // Navigation, basket and deletion.
     // The node under the pointer in any view: in the sunburst it may lie two
     // levels below the focus. Compare it; reach it only through a live tree.
-    const FileNode* hovered() const { return hovered_; }
+    const FileNode* hovered() const { return hovered_.get(); }
     // The hovered node when it is a direct child of the focus.
     FileNode* hoveredNode() const;
     bool isInBasket(const FileNode* node) const;
+    // False for the root and for a node attached to neither the shown tree
+    // nor the Downloads tree.
     bool canDelete(FileNode* node);
     Q_INVOKABLE void goUp();
+    // Does nothing for the root and for a node no longer attached to it.
     void toggleBasket(FileNode* node);
     Q_INVOKABLE void toggleBasket(const tidewell::NodeValue& node) { toggleBasket(node.node()); }
     void addCategoryToBasket(const CleanupCategoryResult& category);
@@ -313,7 +316,7 @@ class AppModel : public QObject {
     ScanProgress progress_;
     NodeRef root_;
     QList<NodeRef> path_;
-    FileNode* hovered_ = nullptr;  // identity only
+    NodeRef hovered_;
     qint64 treeVersion_ = 0;
     QList<NodeRef> basket_;
     qint64 freed_ = 0;

@@ -19,8 +19,9 @@ void AppModel::openSmartCleanup() {
     if (smartResultsVersion_ != treeVersion_) analyzeSmart();
 }
 
+// Never while a deletion run edits the tree: the analysis reads it on another thread.
 void AppModel::analyzeSmart() {
-    if (!root_) return;
+    if (!root_ || isDeleting_) return;
     assign(isAnalyzingSmart_, true, &AppModel::isAnalyzingSmartChanged);
     smartResults_.reset();
     emit smartResultsChanged();
@@ -50,7 +51,7 @@ void AppModel::openTopFiles() {
 }
 
 void AppModel::analyzeTopFiles() {
-    if (!root_) return;
+    if (!root_ || isDeleting_) return;
     assign(isAnalyzingTop_, true, &AppModel::isAnalyzingTopChanged);
     topFiles_.reset();
     emit topFilesChanged();

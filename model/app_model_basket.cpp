@@ -8,11 +8,33 @@
 
 namespace tidewell {
 
+namespace {
+
+// Every step from `node` up is listed among its parent's children, ending at `root`.
+bool isAttachedTo(const FileNode* node, const FileNode* root) {
+    if (root == nullptr || node == nullptr) return false;
+    const FileNode* n = node;
+    while (n->parent() != nullptr) {
+        const FileNode* p = n->parent();
+        bool listed = false;
+        for (const FileNode* c : p->children())
+            if (c == n) {
+                listed = true;
+                break;
+            }
+        if (!listed) return false;
+        n = p;
+    }
+    return n == root;
+}
+
+}  // namespace
+
 FileNode* AppModel::hoveredNode() const {
     FileNode* f = focus();
-    if (hovered_ == nullptr || f == nullptr) return nullptr;
+    if (!hovered_ || f == nullptr) return nullptr;
     for (FileNode* c : f->children())
-        if (c == hovered_) return c;
+        if (c == hovered_.get()) return c;
     return nullptr;
 }
 
@@ -22,7 +44,8 @@ bool AppModel::isInBasket(const FileNode* node) const {
 }
 
 bool AppModel::canDelete(FileNode* node) {
-    if (node == nullptr) return false;
+    // A detached node's path names whatever now lies there, not the node.
+    if (!isAttached(node) && !isAttachedTo(node, downloadsTree_.get())) return false;
     if (auto it = deletableCache_.find(node); it != deletableCache_.end()) return it->second;
     const bool answer = node != root_.get() && Trasher::canDelete(node->path());
     deletableCache_.emplace(node, answer);
@@ -47,6 +70,7 @@ void AppModel::toggleBasket(FileNode* node) {
             return;
         }
     }
+    if (!isAttached(node)) return;
     if (canDelete(node)) {
         QList<NodeRef> more = basket_;
         more.push_back(NodeRef(node));
@@ -60,20 +84,7 @@ void AppModel::toggleBasket(FileNode* node) {
 }
 
 bool AppModel::isAttached(const FileNode* node) const {
-    if (!root_ || node == nullptr) return false;
-    const FileNode* n = node;
-    while (n->parent() != nullptr) {
-        const FileNode* p = n->parent();
-        bool listed = false;
-        for (const FileNode* c : p->children())
-            if (c == n) {
-                listed = true;
-                break;
-            }
-        if (!listed) return false;
-        n = p;
-    }
-    return n == root_.get();
+    return isAttachedTo(node, root_.get());
 }
 
 void AppModel::addCategoryToBasket(const CleanupCategoryResult& category) {
@@ -114,9 +125,9 @@ QCoro::Task<> AppModel::deletionRun(bool permanently) {
         emit deletionFinished();
         co_return;
     }
+    // From here on no analysis starts (isDeleting); those already reading the
+    // tree, and a cache save being written, finish before it is edited.
     setIsDeleting(true);
-    // Background readers of the tree finish first: a cache save being
-    // written, and a smart-cleanup or top-files analysis still walking it.
     QThreadPool* saves = &savePool_;
     QThreadPool* analyses = &analysisPool_;
     PoolCall settling(deletePool_, [saves, analyses] {
@@ -140,6 +151,8 @@ QCoro::Task<> AppModel::deletionRun(bool permanently) {
     qint64 total = 0;
     QStringList failures;
     for (const NodeRef& target : targets) {
+        // A node no longer in the shown tree is not what the user picked.
+        if (!isAttached(target.get())) continue;
         const std::int64_t size = target->size();
         const std::string path = target->path();
         PoolCall deleting(deletePool_, [path, permanently] {

@@ -3,7 +3,9 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "app_model.h"
 #include "temp_tree.h"
@@ -134,6 +136,94 @@ TEST_F(Basket, NavigationAndCategoryRules) {
     EXPECT_EQ(model.basket().size(), 1);
     model.addCategoryToBasket(node);
     EXPECT_EQ(model.basket().size(), 1);
+}
+
+TEST_F(Basket, NoAnalysisStartsWhileADeletionEditsTheTree) {
+    model.toggleBasket(a);
+    QSignalSpy done(&model, &AppModel::deletionFinished);
+    model.deleteBasket(true);
+    ASSERT_TRUE(model.isDeleting());
+    model.analyzeSmart();
+    model.analyzeTopFiles();
+    model.openSmartCleanup();
+    model.openTopFiles();
+    EXPECT_FALSE(model.isAnalyzingSmart());
+    EXPECT_FALSE(model.isAnalyzingTop());
+    EXPECT_EQ(model.smartResultsVersion(), -1);
+    EXPECT_EQ(model.topFilesVersion(), -1);
+    ASSERT_TRUE(done.wait(10000) || done.count() == 1);
+    // Afterwards they run, on the edited tree.
+    model.openTopFiles();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.topFiles().has_value(); }, 10000));
+    EXPECT_EQ(model.topFiles()->front().node->name(), "loose");
+}
+
+// A node whose folder was deleted still has a path, and it names another
+// place: here a decoy folder outside the tree, "/tmp/<decoy>", because the
+// deleted folder was called "tmp". Nothing may reach it.
+TEST(BasketStaleNodes, ADetachedNodeReachesNothing) {
+    std::string decoy = "/tmp/tidewell-decoy-XXXXXX";
+    ASSERT_NE(::mkdtemp(decoy.data()), nullptr);
+    const std::string decoyName = decoy.substr(std::string("/tmp/").size());
+    std::ofstream(decoy + "/keep") << "keep";
+    TempDir t;
+    t.mkdir("tmp");
+    t.mkdir("tmp/" + decoyName);
+    t.write("tmp/" + decoyName + "/file", 4000);
+    t.write("other", 100);
+
+    AppModel model;
+    model.startScan(QString::fromStdString(t.path()));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return model.screen() == AppModel::Screen::results; }, 10000));
+    FileNode* root = model.root().get();
+    FileNode* folder = childNamed(root, "tmp");
+    FileNode* other = childNamed(root, "other");
+    const NodeRef stale(childNamed(folder, decoyName));
+    ASSERT_TRUE(stale);
+    EXPECT_TRUE(model.canDelete(stale.get()));  // remembered while it is attached
+    const qint64 folderSize = folder->size();
+    const auto runDeletion = [&] {
+        QSignalSpy done(&model, &AppModel::deletionFinished);
+        model.deleteBasket(true);
+        return done.wait(10000) || done.count() == 1;
+    };
+    model.toggleBasket(folder);
+    ASSERT_TRUE(runDeletion());
+    ASSERT_FALSE(std::filesystem::exists(t / "tmp"));
+    ASSERT_EQ(stale->path(), decoy);
+
+    EXPECT_FALSE(model.canDelete(stale.get()));
+    EXPECT_FALSE(model.canDelete(NodeValue(stale)));
+    model.toggleBasket(stale.get());
+    model.toggleBasket(NodeValue(stale));
+    EXPECT_TRUE(model.basket().isEmpty());
+    EXPECT_FALSE(model.errorMessage());
+    // Put in the basket behind the model's back, the run leaves it alone.
+    model.setBasket({stale});
+    ASSERT_TRUE(runDeletion());
+    EXPECT_TRUE(std::filesystem::exists(decoy + "/keep"));
+    EXPECT_TRUE(model.basket().isEmpty());
+    EXPECT_EQ(model.freed(), folderSize);
+
+    // What QML writes is checked against the shown tree.
+    model.setProperty("hovered", QVariant::fromValue(NodeValue(NodeRef(other))));
+    EXPECT_EQ(model.hovered(), other);
+    EXPECT_EQ(model.property("hovered").value<NodeValue>().node(), other);
+    model.setProperty("hovered", QVariant::fromValue(reinterpret_cast<quintptr>(other)));
+    EXPECT_EQ(model.hovered(), nullptr);
+    model.setProperty("hovered", QVariant::fromValue(NodeValue(stale)));
+    EXPECT_EQ(model.hovered(), nullptr);
+    EXPECT_FALSE(model.property("hovered").isValid());
+    model.setProperty("path", QVariantList{QVariant::fromValue(NodeValue(model.root())),
+                                           QVariant::fromValue(NodeValue(stale))});
+    ASSERT_EQ(model.path().size(), 1);
+    EXPECT_EQ(model.path().front(), model.root());
+    model.setProperty("path", QVariantList{QVariant::fromValue(NodeValue(model.root())),
+                                           QVariant::fromValue(NodeValue(NodeRef(other)))});
+    EXPECT_EQ(model.path().size(), 2);
+
+    std::filesystem::remove_all(decoy);
 }
 
 TEST_F(Basket, DeletableMemoNeverOutlivesItsTree) {
