@@ -193,23 +193,31 @@ QCoro::Task<> QuickCleanModel::cleanTask(QuickCleanTarget target) {
     QThreadPool* pool = &pool_;
     const QString id = target.relativePath;
     const std::string folder = bytesOf(folderOf(target.relativePath));
-    const std::string infoFolder = infoFolderOf(folder, target.isTrashBin);
     const bool permanently = target.isTrashBin;
 
-    PoolCall listing(*pool, [folder] {
+    // Emptied by its real path: each removal walks the path without following
+    // links, so one through a linked folder (or home) would be refused.
+    struct Listing {
+        std::string realFolder;
         std::vector<std::string> names;
+    };
+    PoolCall listing(*pool, [folder] {
+        Listing out;
         std::error_code ec;
-        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+        out.realFolder = std::filesystem::canonical(folder, ec).string();
+        if (ec) return out;
+        for (std::filesystem::directory_iterator it(out.realFolder, ec), end; !ec && it != end;
              it.increment(ec))
-            names.push_back(it->path().filename().string());
-        return names;
+            out.names.push_back(it->path().filename().string());
+        return out;
     });
-    const std::vector<std::string> names = co_await listing;
+    const Listing listed = co_await listing;
     if (!self) co_return;
+    const std::string infoFolder = infoFolderOf(listed.realFolder, target.isTrashBin);
 
     long long failures = 0;
-    for (const std::string& name : names) {
-        const std::string path = childPath(folder, name);
+    for (const std::string& name : listed.names) {
+        const std::string path = childPath(listed.realFolder, name);
         PoolCall removing(*pool, [path, infoFolder, permanently] {
             return removeEntry(path, infoFolder, permanently);
         });
