@@ -70,6 +70,15 @@ struct Located {
     std::string topdirPath;
 };
 
+// Whether the user may write into the folder open at `fd` (an O_PATH
+// descriptor). Kernels before faccessat2 (5.8) cannot take the descriptor
+// itself; its /proc entry leads to the same folder.
+bool mayWriteInto(int fd) {
+    if (::faccessat(fd, "", W_OK, AT_EMPTY_PATH) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    return ::access(("/proc/self/fd/" + std::to_string(fd)).c_str(), W_OK) == 0;
+}
+
 // A symbolic link on the way stopped the walk. What it leads to is judged
 // too, so the refusal says when the item's real place is protected.
 TrashError linkedAncestorRefusal(std::string_view path, const PathSplit& split, int err) {
@@ -95,20 +104,28 @@ std::optional<TrashError> locate(std::string_view path, const MountIds& ids, boo
     // The top of the item's mount is where a run of folders on one mount
     // begins, the last such run on the way.
     std::optional<MountId> runMount;
+    int visitError = 0;
     WalkVisitor visit;
     if (wantTopdir) {
         visit = [&](int fd, std::string_view prefix) {
             EntryStat st;
-            if (ids.ofOpen(fd, prefix, st) != 0 || (runMount && *runMount == st.mount)) return;
+            if (visitError != 0) return;
+            if (int err = ids.ofOpen(fd, prefix, st)) {
+                visitError = err;
+                return;
+            }
+            if (runMount && *runMount == st.mount) return;
             runMount = st.mount;
             out.topdir = UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
             out.topdirPath = prefix;
+            if (!out.topdir) visitError = errno;
         };
     }
     if (int err = openFolderNoFollow(split.folder, out.parent, visit)) {
         if (err == ENOTDIR || err == ELOOP) return linkedAncestorRefusal(path, split, err);
         return failure(path, err);
     }
+    if (visitError != 0) return failure(path, visitError);
     out.name = split.name;
 
     EntryStat folder;
@@ -116,12 +133,11 @@ std::optional<TrashError> locate(std::string_view path, const MountIds& ids, boo
     EntryStat item;
     if (int err = ids.ofEntry(out.parent.get(), out.name.c_str(), path, item))
         return failure(path, err);
-    if (item.uid != ::getuid() || ::faccessat(out.parent.get(), "", W_OK, AT_EMPTY_PATH) != 0)
+    if (item.uid != ::getuid() || !mayWriteInto(out.parent.get()))
         return TrashError{TrashErrorKind::notOwned, std::string(path), {}};
     // Something mounted here is not the user's to delete, and its file system
     // would not go with it anyway.
     if (item.mount != folder.mount) return failure(path, EBUSY);
-    if (wantTopdir && (!out.topdir || runMount != folder.mount)) return failure(path, EIO);
     out.mount = folder.mount;
     return std::nullopt;
 }
