@@ -7,35 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "../support/scoped_env.h"
 #include "temp_tree.h"
 #include "user_dirs.h"
 
 namespace tidewell {
 namespace {
 
-// Sets an environment variable (or removes it, for nullopt) for one scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using test::ScopedEnv;
 
 TEST(UserDirs, HomeIsHomeVariableFirstThenTheUserDatabase) {
     const passwd* pw = ::getpwuid(::getuid());

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../support/scoped_env.h"
 #include "app_model.h"
 #include "platform_info.h"
 #include "temp_tree.h"
@@ -97,27 +98,7 @@ TEST(Downloads, ScanFilterSelectAndTrash) {
     EXPECT_EQ(m.treeVersion(), 0);
 }
 
-// Sets an environment variable for one scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name), old_(qgetenv(name)) {
-        had_ = qEnvironmentVariableIsSet(name);
-        qputenv(name, QByteArray::fromStdString(value));
-    }
-    ~ScopedEnv() {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    QByteArray old_;
-    bool had_ = false;
-};
+using test::ScopedEnv;
 
 TEST(Downloads, TheDesktopsDownloadFolderFollowedToItsRealPath) {
     // The home is $HOME, as every part of the program reads it.
