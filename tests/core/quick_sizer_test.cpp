@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include "quick_sizer.h"
-#include "scan_engine.h"
 #include "temp_tree.h"
 
 namespace tidewell {
@@ -13,7 +12,7 @@ namespace {
 using test::allocatedBytes;
 using test::TempDir;
 
-TEST(QuickSizer, MeasuresLikeTheScannerButIgnoresLinks) {
+TEST(QuickSizer, MeasuresAllocatedBytesAndIgnoresLinks) {
     TempDir t;
     EXPECT_FALSE(QuickSizer::measure(t / "missing"));
     const std::string f = t.write("file", 12345);
@@ -43,12 +42,6 @@ TEST(QuickSizer, MeasuresLikeTheScannerButIgnoresLinks) {
     // resolves the folders it measures itself.
     EXPECT_EQ(QuickSizer::measure(t / "tree/link-dir"),
               (QuickSizer::Totals{allocatedBytes(t / "tree/link-dir"), 1}));
-
-    // The scanner lists the two links as empty files on top of the same bytes.
-    ScanEngine engine;
-    NodeRef root = engine.scan(t / "tree", std::nullopt, {}, {}, {});
-    ASSERT_TRUE(root);
-    EXPECT_EQ(root->size(), totals->bytes);
 }
 
 TEST(QuickSizer, AnUnreadableFolderCountsAsEmpty) {
