@@ -4,7 +4,6 @@
 // cache left up to date. `top --cached` and `smart --cached` come here too,
 // with "--report=top" or "--report=smart" first, and print their report on
 // the model's tree instead of the summary.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -13,13 +12,13 @@
 #include <charconv>
 #include <csignal>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string_view>
 
 #include "app_model.h"
 #include "display_text.h"
+#include "paths.h"
 #include "report_output.h"
 #include "size_format.h"
 #include "text_output.h"
@@ -73,11 +72,9 @@ int main(int argc, char** argv) {
         }
     }
     if (path.empty()) return usage(reportKind);
-    std::error_code ec;
-    path = std::filesystem::absolute(path, ec).lexically_normal().string();
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
+    // The model scans the real path of what was given and shows it by the given name.
+    path = tidewell::absolutePath(path);
+    if (!tidewell::realScanRoot(path)) {
         std::cerr << "tidewell-cli: " << tidewell::repairUtf8(path)
                   << " incelenemiyor: " << std::strerror(errno) << '\n';
         return 1;
@@ -129,6 +126,7 @@ int main(int argc, char** argv) {
     const tidewell::FileNode* root = model.root().get();
     if (reportKind) {
         tidewell::cli::printReport(std::cout, *root, *reportKind, limit);
+        std::cerr << tidewell::cli::unreadableLine(model.unreadableCount());
         model.waitForCacheSaves();
         return 0;
     }
@@ -139,7 +137,8 @@ int main(int argc, char** argv) {
               << "Toplam " << tidewell::formatBytes(root->size()) << " · "
               << tidewell::cli::formatCount(total.files + total.directories) << " öğe ("
               << tidewell::cli::formatCount(total.files) << " dosya, "
-              << tidewell::cli::formatCount(total.directories) << " klasör)\n";
+              << tidewell::cli::formatCount(total.directories) << " klasör)\n"
+              << tidewell::cli::unreadableLine(model.unreadableCount());
     if (depth > 0) {
         std::cout << '\n';
         tidewell::cli::printTree(std::cout, root, depth);

@@ -8,6 +8,7 @@
 #include "display_text.h"
 #include "report_output.h"
 #include "scan_command.h"
+#include "tree_summary.h"
 
 namespace tidewell::cli {
 
@@ -64,18 +65,20 @@ int runReport(std::span<const std::string_view> args, ReportKind kind, std::stri
                                                                       : "--report=smart"};
         return execCachedProgram(lead, args);
     }
-    const std::optional<std::string> path = examinablePath(opts->path);
-    if (!path) return 1;
-    const FreshScan scan = scanWithProgress(*path, {});
+    const std::optional<ScanRoot> root = scanRootOf(opts->path);
+    if (!root) return 1;
+    const FreshScan scan = scanWithProgress(*root, {});
     if (scan.cancelled) {
         std::cerr << "tidewell-cli: tarama iptal edildi\n";
         return 130;
     }
     if (!scan.root) {
-        std::cerr << "tidewell-cli: " << repairUtf8(*path) << " incelenemiyor\n";
+        std::cerr << "tidewell-cli: " << repairUtf8(root->path) << " incelenemiyor\n";
         return 1;
     }
     printReport(std::cout, *scan.root, kind, opts->limit);
+    // The report is whole only for what could be read.
+    std::cerr << unreadableLine(scan.unreadableDirs);
     return 0;
 }
 

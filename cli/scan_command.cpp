@@ -1,6 +1,5 @@
 #include "scan_command.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +15,7 @@
 
 #include "display_text.h"
 #include "interrupt.h"
+#include "paths.h"
 #include "scan_engine.h"
 #include "size_format.h"
 #include "skip_paths.h"
@@ -116,20 +116,17 @@ int execCachedProgram(std::span<const std::string_view> lead,
     return execSiblingProgram("tidewell-cli-cached", lead, args);
 }
 
-std::optional<std::string> examinablePath(std::string_view given) {
-    std::error_code ec;
-    std::string path = std::filesystem::absolute(given, ec).string();
-    if (ec) path = std::string(given);
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        std::cerr << "tidewell-cli: " << repairUtf8(path)
+std::optional<ScanRoot> scanRootOf(std::string_view given) {
+    std::optional<std::string> real = realScanRoot(given);
+    if (!real) {
+        std::cerr << "tidewell-cli: " << repairUtf8(absolutePath(given))
                   << " incelenemiyor: " << std::strerror(errno) << '\n';
         return std::nullopt;
     }
-    return path;
+    return ScanRoot{std::move(*real), locationName(given)};
 }
 
-FreshScan scanWithProgress(const std::string& path, const SkipPaths& skips) {
+FreshScan scanWithProgress(const ScanRoot& root, const SkipPaths& skips) {
     ProgressLine line;
     const bool live = ::isatty(STDERR_FILENO) != 0;
     ProgressSink sink;
@@ -137,13 +134,16 @@ FreshScan scanWithProgress(const std::string& path, const SkipPaths& skips) {
 
     std::stop_source stop;
     FreshScan out;
+    ScanReport report;
     const auto started = std::chrono::steady_clock::now();
     {
         InterruptWatch watch(stop);
         ScanEngine engine;
-        out.root = engine.scan(path, std::nullopt, skips, sink, stop.get_token());
+        out.root =
+            engine.scan(root.path, root.name, skips, sink, stop.get_token(), nullptr, &report);
     }
     out.elapsed = std::chrono::steady_clock::now() - started;
+    out.unreadableDirs = report.unreadableDirs;
     line.clear();
     out.cancelled = stop.stop_requested();
     if (out.cancelled) out.root = NodeRef();
@@ -158,39 +158,40 @@ int runScanCommand(std::span<const std::string_view> args) {
         std::cerr << kUsage;
         return 2;
     }
-    const std::optional<std::string> path = examinablePath(opts->path);
-    if (!path) return 1;
+    const std::optional<ScanRoot> root = scanRootOf(opts->path);
+    if (!root) return 1;
 
     const SkipPaths skips = opts->wholeDisk ? wholeDiskSkipPaths() : SkipPaths{};
-    const FreshScan scan = scanWithProgress(*path, skips);
+    const FreshScan scan = scanWithProgress(*root, skips);
     if (scan.cancelled) {
         std::cerr << "tidewell-cli: tarama iptal edildi\n";
         return 130;
     }
     if (!scan.root) {
-        std::cerr << "tidewell-cli: " << repairUtf8(*path) << " incelenemiyor\n";
+        std::cerr << "tidewell-cli: " << repairUtf8(root->path) << " incelenemiyor\n";
         return 1;
     }
-    const NodeRef& root = scan.root;
+    const NodeRef& tree = scan.root;
     const auto elapsed = scan.elapsed;
 
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-    const auto counts = countSubtrees(root.get(), opts->depth);
+    const auto counts = countSubtrees(tree.get(), opts->depth);
     if (opts->json) {
-        printJson(std::cout, root.get(), opts->depth, counts, ms);
+        printJson(std::cout, tree.get(), opts->depth, counts, ms, scan.unreadableDirs);
         return 0;
     }
-    const SubtreeCounts total = root->isDirectory() ? counts.at(root.get()) : SubtreeCounts{1, 0};
+    const SubtreeCounts total = tree->isDirectory() ? counts.at(tree.get()) : SubtreeCounts{1, 0};
     const std::int64_t finalFiles = total.files;
     const std::int64_t dirs = total.directories;
-    std::cout << repairUtf8(root->path()) << '\n'
-              << "Toplam " << formatBytes(root->size()) << " · " << formatCount(finalFiles + dirs)
+    std::cout << repairUtf8(tree->path()) << '\n'
+              << "Toplam " << formatBytes(tree->size()) << " · " << formatCount(finalFiles + dirs)
               << " öğe (" << formatCount(finalFiles) << " dosya, " << formatCount(dirs)
               << " klasör) · " << formatSeconds(std::chrono::duration<double>(elapsed).count())
-              << '\n';
+              << '\n'
+              << unreadableLine(scan.unreadableDirs);
     if (opts->depth > 0) {
         std::cout << '\n';
-        printTree(std::cout, root.get(), opts->depth);
+        printTree(std::cout, tree.get(), opts->depth);
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,18 +15,25 @@ namespace tidewell::cli {
 // tidewell-cli scan PATH [--depth N] [--json] [--whole-disk]
 int runScanCommand(std::span<const std::string_view> args);
 
-// The absolute form of a path given on the command line, or nothing (with
-// the reason on standard error) when it cannot be examined.
-std::optional<std::string> examinablePath(std::string_view given);
+// A location given on the command line, as a scan starts from it.
+struct ScanRoot {
+    std::string path;  // real: no symbolic link among its folders, a link to a folder followed
+    std::string name;  // the last component of what was given
+};
+
+// The scan root for a path given on the command line, or nothing (with the
+// reason on standard error) when it cannot be examined.
+std::optional<ScanRoot> scanRootOf(std::string_view given);
 
 struct FreshScan {
     NodeRef root;  // null when the path could not be read or the scan was cancelled
     bool cancelled = false;
     std::chrono::steady_clock::duration elapsed{};
+    std::int64_t unreadableDirs = 0;  // folders that could not be read (counted as empty)
 };
 
 // A scan with a live progress line when standard error is a terminal; Ctrl-C cancels it.
-FreshScan scanWithProgress(const std::string& path, const SkipPaths& skips);
+FreshScan scanWithProgress(const ScanRoot& root, const SkipPaths& skips);
 
 // Replaces this process with the program `name` next to this one, passing
 // `lead` and then `args` without "--cached". Returns 1 only when that fails.

@@ -89,9 +89,15 @@ void printTree(std::ostream& out, const FileNode* root, int depth) {
     }
 }
 
+std::string unreadableLine(std::int64_t unreadableDirs) {
+    if (unreadableDirs <= 0) return {};
+    return "Uyarı: " + formatCount(unreadableDirs) +
+           " klasör okunamadı; içerikleri toplama katılmadı\n";
+}
+
 void printJson(std::ostream& out, const FileNode* root, int depth,
                const std::unordered_map<const FileNode*, SubtreeCounts>& counts,
-               std::int64_t elapsedMs) {
+               std::int64_t elapsedMs, std::int64_t unreadableDirs) {
     struct Frame {
         const FileNode* node;
         int level;
@@ -103,7 +109,8 @@ void printJson(std::ostream& out, const FileNode* root, int depth,
         out << "{\"path\":" << jsonString(node->path()) << ",\"name\":" << jsonString(node->name())
             << ",\"size\":" << node->size() << ",\"files\":" << c.files
             << ",\"directories\":" << c.directories;
-        if (level == 0) out << ",\"elapsedMs\":" << elapsedMs;
+        if (level == 0)
+            out << ",\"elapsedMs\":" << elapsedMs << ",\"unreadable\":" << unreadableDirs;
         if (level < depth && node->isDirectory()) out << ",\"children\":[";
     };
     open(root, 0);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 #include <unordered_map>
 
 #include "file_node.h"
@@ -21,8 +22,13 @@ std::unordered_map<const FileNode*, SubtreeCounts> countSubtrees(const FileNode*
 // Children largest first, `depth` levels deep, each with its size and share of its parent.
 void printTree(std::ostream& out, const FileNode* root, int depth);
 
+// The summary's line telling how many folders could not be read (their
+// contents are not in the totals); empty for none.
+std::string unreadableLine(std::int64_t unreadableDirs);
+
+// The root's object also carries the scan's time and how many folders could not be read.
 void printJson(std::ostream& out, const FileNode* root, int depth,
                const std::unordered_map<const FileNode*, SubtreeCounts>& counts,
-               std::int64_t elapsedMs);
+               std::int64_t elapsedMs, std::int64_t unreadableDirs);
 
 }  // namespace tidewell::cli

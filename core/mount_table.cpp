@@ -8,10 +8,17 @@ namespace tidewell {
 namespace {
 
 // mountinfo escapes space, tab, newline and backslash as three octal digits.
+bool isOctal(char c, char highest) {
+    return c >= '0' && c <= highest;
+}
+
+// mountinfo escapes space, tab, newline and backslash as three octal digits;
+// anything else after a backslash is kept as it is.
 std::string unescapeMountField(std::string_view s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] >= '0' && s[i + 1] <= '3') {
+        if (s[i] == '\\' && i + 3 < s.size() && isOctal(s[i + 1], '3') && isOctal(s[i + 2], '7') &&
+            isOctal(s[i + 3], '7')) {
             out +=
                 static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;

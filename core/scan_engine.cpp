@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "tree_walk.h"
 
@@ -21,6 +22,17 @@ std::string normalizedRoot(const std::string& location) {
     }
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     return p;
+}
+
+bool statRoot(const std::string& path, struct statx& stx) {
+    return ::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                   STATX_TYPE | STATX_BLOCKS, &stx) == 0;
+}
+
+void fillReport(ScanReport* report, const TreeWalk& walk) {
+    if (report == nullptr) return;
+    report->unreadableDirs = walk.unreadableDirs();
+    report->directoriesRead = walk.directoriesRead();
 }
 
 std::string_view lastComponent(std::string_view path) {
@@ -42,6 +54,16 @@ std::vector<std::string> byLength(const std::vector<std::string>& paths) {
 }
 
 }  // namespace
+
+std::size_t distinctFolders(const ChangeSet& changes) {
+    std::unordered_set<std::string> folders;
+    for (const auto* list : {&changes.changedDirs, &changes.subtreeDirs})
+        for (std::string d : *list) {
+            dropTrailingSlash(d);
+            folders.insert(std::move(d));
+        }
+    return folders.size();
+}
 
 FileNode* findNode(FileNode* root, std::string_view rootPath, std::string_view path) {
     if (path == rootPath) return root;
@@ -69,15 +91,21 @@ FileNode* findNode(FileNode* root, std::string_view rootPath, std::string_view p
 NodeRef ScanEngine::scan(const std::string& location, std::optional<std::string> displayName,
                          const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop,
                          ScanObserver* observer, ScanReport* report) {
-    (void)report;
     std::lock_guard lock(serial_);
-    const std::string rootPath = normalizedRoot(location);
-    const std::string name = displayName ? *displayName : std::string(lastComponent(rootPath));
+    if (report != nullptr) *report = {};
+    std::string rootPath = normalizedRoot(location);
+    const std::string name = displayName ? *displayName : locationName(location);
 
     struct statx stx {};
-    if (::statx(AT_FDCWD, rootPath.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                STATX_TYPE | STATX_BLOCKS, &stx) != 0)
-        return {};
+    if (!statRoot(rootPath, stx)) return {};
+    if (S_ISLNK(stx.stx_mode)) {
+        // A root that is a link to a directory is followed, that one link
+        // only: the tree carries the real path, and nothing below is followed.
+        if (std::optional<std::string> real = realDirectory(rootPath)) {
+            rootPath = std::move(*real);
+            if (!statRoot(rootPath, stx)) return {};
+        }
+    }
     StoreRef store = TreeStore::create();
     if (!S_ISDIR(stx.stx_mode)) {
         FileNode* root =
@@ -88,6 +116,7 @@ NodeRef ScanEngine::scan(const std::string& location, std::optional<std::string>
     }
     TreeWalk walk(*store, skipPaths, sink, stop, observer);
     FileNode* root = walk.walkTree(rootPath, name, true);
+    fillReport(report, walk);
     if (walk.cancelled()) return {};
     walk.sendFinal(rootPath);
     return NodeRef(root);
@@ -97,10 +126,16 @@ NodeRef ScanEngine::refresh(const NodeRef& root, const std::string& rootPath,
                             const ChangeSet& changes, const SkipPaths& skipPaths,
                             const ProgressSink& sink, std::stop_token stop, ScanObserver* observer,
                             ScanReport* report) {
-    (void)report;
     std::lock_guard lock(serial_);
+    if (report != nullptr) *report = {};
     if (!root) return {};
     TreeWalk walk(root->store(), skipPaths, sink, stop, observer);
+    // Whatever the outcome, the report says what this run read.
+    struct Filled {
+        ScanReport* report;
+        const TreeWalk& walk;
+        ~Filled() { fillReport(report, walk); }
+    } filled{report, walk};
     std::vector<std::string> rescanned;
     auto underRescanned = [&](std::string_view p) {
         return std::any_of(rescanned.begin(), rescanned.end(),
@@ -121,10 +156,13 @@ NodeRef ScanEngine::refresh(const NodeRef& root, const std::string& rootPath,
         rescanned.push_back(std::move(s));
     }
 
+    // A folder named many times is read once.
+    std::unordered_set<std::string> reread;
     for (std::string d : byLength(changes.changedDirs)) {
         if (walk.cancelled()) return {};
         dropTrailingSlash(d);
         if (!(rootPath == "/" || isAtOrBelow(d, rootPath))) continue;
+        if (!reread.insert(d).second) continue;
         if (underRescanned(d) || skipPaths.contains(d)) continue;
         FileNode* dir = findNode(root.get(), rootPath, d);
         if (dir == nullptr || !dir->isDirectory()) continue;

@@ -32,8 +32,12 @@ class ScanObserver {
 
 // What one run learned beyond its tree.
 struct ScanReport {
-    // Folders that could not be listed (counted as empty).
+    // Folders that could not be listed (counted as empty). A folder that
+    // vanished before it was read is not counted.
     std::int64_t unreadableDirs = 0;
+    // Folders this run read; for a refresh, the folders it read again (each
+    // one once, and every folder of a subtree read anew).
+    std::int64_t directoriesRead = 0;
     // Why the run produced nothing although it was not cancelled; empty otherwise.
     std::string failure;
 };
@@ -43,6 +47,9 @@ class ScanEngine {
     // `observer` (not owned, may be null) hears of each directory of this run
     // only; `report`, when given, is filled in whatever the outcome.
     //
+    // A location that is a symbolic link to a directory is followed (that
+    // link only) and the tree's root path is then the directory's real path;
+    // the name stays `displayName`, else the last component of `location`.
     // A null NodeRef when the location cannot be examined or the scan was
     // cancelled (and then no final progress record is sent).
     NodeRef scan(const std::string& location, std::optional<std::string> displayName,
@@ -59,6 +66,9 @@ class ScanEngine {
   private:
     std::mutex serial_;  // operations run one at a time
 };
+
+// How many different folders a change set names, a trailing "/" ignored.
+std::size_t distinctFolders(const ChangeSet& changes);
 
 // The node at `path` under a root whose path is `rootPath`, or null.
 FileNode* findNode(FileNode* root, std::string_view rootPath, std::string_view path);

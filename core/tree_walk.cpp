@@ -1,9 +1,24 @@
 #include "tree_walk.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 namespace tidewell {
+
+namespace {
+
+// A folder removed or replaced by a file since its parent was listed is gone,
+// not unreadable. Asked only when a folder cannot be opened.
+bool vanished(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+    return !S_ISDIR(st.st_mode);
+}
+
+}  // namespace
 
 // A directory whose entries are read but whose subdirectories may still be
 // walking. Its node already exists, holding the files; the last of the
@@ -26,7 +41,7 @@ struct TreeWalk::Pending {
 TreeWalk::TreeWalk(TreeStore& store, const SkipPaths& skipPaths, const ProgressSink& sink,
                    std::stop_token stop, ScanObserver* observer)
     : store_(store),
-      ctx_{skipPaths, {}, {}, {}, walkerSlotLimit(), sink},
+      ctx_{skipPaths, {}, {}, {}, walkerSlotLimit(), sink, {}, {}},
       stop_(std::move(stop)),
       observer_(observer) {
     const auto workers = static_cast<std::size_t>(ctx_.maxSlots) + 1;
@@ -70,8 +85,12 @@ template <typename OnFile, typename OnSubdir>
 void TreeWalk::enumerate(std::size_t worker, const std::string& path, Pending* self,
                          OnFile&& onFile, OnSubdir&& onSubdir) {
     if (observer_ != nullptr) observer_->willReadDirectory(path);
+    ctx_.directoriesRead.fetch_add(1, std::memory_order_relaxed);
     DirectoryReader reader(path, buffers_[worker]->bytes());
-    if (!reader.isOpen()) return;
+    if (!reader.isOpen()) {
+        if (!vanished(path)) ctx_.unreadable.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
     if (self != nullptr) {
         // A directory met again on its own way down (a bind mount looping
         // back) reads as empty.

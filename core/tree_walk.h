@@ -25,6 +25,8 @@ struct ScanContext {
     std::atomic<std::uint64_t> lastReportNs{0};
     const int maxSlots;
     const ProgressSink& continuation;
+    std::atomic<std::int64_t> directoriesRead{0};  // listings attempted
+    std::atomic<std::int64_t> unreadable{0};       // folders that exist but could not be listed
 };
 
 class TreeWalk {
@@ -46,6 +48,8 @@ class TreeWalk {
     std::vector<Listed> listDirectory(const std::string& path);
 
     bool cancelled() const { return stop_.stop_requested(); }
+    std::int64_t unreadableDirs() const { return ctx_.unreadable.load(); }
+    std::int64_t directoriesRead() const { return ctx_.directoriesRead.load(); }
     void sendFinal(const std::string& rootPath);
     NodeArena& ownerArena() { return *arenas_.back(); }
 

@@ -2,6 +2,7 @@
 
 #include <qcoro/qcorofuture.h>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -9,6 +10,7 @@
 #include "history_recording.h"
 #include "journal.h"
 #include "journal_history.h"
+#include "paths.h"
 #include "platform_info.h"
 #include "pool_call.h"
 #include "progress_channel.h"
@@ -83,13 +85,19 @@ void AppModel::startScan(const QUrl& url) {
 }
 
 void AppModel::startScan(const QString& rawPath) {
-    const QString path = normalizedPath(rawPath);
+    const QString picked = normalizedPath(rawPath);
+    // The tree, its cache and its history are keyed by the real path, so that
+    // every path in the tree names the file itself: deletion refuses a path
+    // that leads through a symbolic link. The user's choice keeps its name.
+    const std::optional<std::string> real = realScanRoot(QFile::encodeName(picked).toStdString());
+    const QString path = real ? QFile::decodeName(QByteArray::fromStdString(*real)) : picked;
     // No sandbox here: access is always granted, and held for one location at a time.
     scopedPath_.reset();
     scopedPath_ = path;
     const bool wholeDisk = path == QLatin1String("/");
-    setPickedFolderName(wholeDisk ? startupDiskName() : lastComponent(path));
-    rememberLocation(path, wholeDisk);
+    setPickedFolderName(wholeDisk ? startupDiskName() : lastComponent(picked));
+    rememberLocation(picked, wholeDisk);
+    setUnreadableCount(0);
     setScreen(Screen::scanning);
     setProgress(status("başlatılıyor…"));
     refreshVolumeUsage(path);
@@ -166,23 +174,27 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
             if (!self || run->cancelled()) co_return NodeRef();
         }
         if (answer.changes) {
-            const std::size_t n =
-                answer.changes->changedDirs.size() + answer.changes->subtreeDirs.size();
+            const std::size_t n = distinctFolders(*answer.changes);
             sink(ScanProgress{0, 0, std::to_string(n) + " klasör güncelleniyor…"});
             NodeRef cachedRoot = cached->root;
             auto changes = std::make_shared<const ChangeSet>(std::move(*answer.changes));
             PoolCall refreshing(*pool, [=] {
-                return engine->refresh(cachedRoot, path, *changes, *skips, sink, stop,
-                                       recording ? recording->scanObserver() : nullptr);
+                ScanReport read;
+                NodeRef out =
+                    engine->refresh(cachedRoot, path, *changes, *skips, sink, stop,
+                                    recording ? recording->scanObserver() : nullptr, &read);
+                return std::make_pair(out, read);
             });
-            NodeRef refreshed = co_await refreshing;
+            auto [refreshed, read] = co_await refreshing;
             if (!self || run->cancelled()) co_return NodeRef();
             if (refreshed) {
                 self->cacheEventId_ = *queryId;
                 self->scheduleCacheSave(refreshed, path, *queryId);
                 report.refreshed = true;
-                report.directoriesReread = static_cast<qint64>(n);
+                report.directoriesReread = read.directoriesRead;
                 self->lastRun_ = report;
+                // Only the folders read again are known; the others kept their contents.
+                self->setUnreadableCount(read.unreadableDirs);
                 co_return refreshed;
             }
             report.fullScanReason = QStringLiteral("değişiklikler yerinde uygulanamadı");
@@ -200,10 +212,12 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
         self->pickedFolderName_ ? std::optional(self->pickedFolderName_->toStdString())
                                 : std::nullopt;
     PoolCall scanning(*pool, [=] {
-        return engine->scan(path, name, *skips, sink, stop,
-                            recording ? recording->scanObserver() : nullptr);
+        ScanReport read;
+        NodeRef out = engine->scan(path, name, *skips, sink, stop,
+                                   recording ? recording->scanObserver() : nullptr, &read);
+        return std::make_pair(out, read);
     });
-    NodeRef root = co_await scanning;
+    auto [root, read] = co_await scanning;
     if (!root) co_return NodeRef();
     if (self && !run->cancelled()) {
         // Without a history identifier the tree is not cached: nothing could
@@ -211,6 +225,7 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
         self->cacheEventId_ = scanId;
         if (scanId) self->scheduleCacheSave(root, path, *scanId);
         self->lastRun_ = report;
+        self->setUnreadableCount(read.unreadableDirs);
     }
     co_return root;
 }
@@ -339,6 +354,10 @@ FileNode* AppModel::focus() const {
 
 void AppModel::setScreen(Screen s) {
     assign(screen_, std::move(s), &AppModel::screenChanged);
+}
+
+void AppModel::setUnreadableCount(qint64 n) {
+    assign(unreadableCount_, std::move(n), &AppModel::unreadableCountChanged);
 }
 
 void AppModel::setProgress(const ScanProgress& p) {

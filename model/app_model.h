@@ -92,13 +92,14 @@ class AppModel : public QObject {
     Q_PROPERTY(QVariant volumeFree READ volumeFreeValue NOTIFY volumeFreeChanged)
     Q_PROPERTY(tidewell::NodeValue focus READ focusValue NOTIFY pathChanged)
     Q_PROPERTY(QString startupDiskLabel READ startupDiskLabel CONSTANT)
+    Q_PROPERTY(qint64 unreadableCount READ unreadableCount NOTIFY unreadableCountChanged)
 
   public:
     // How the last scan went, for the command line and the tests.
     struct RunReport {
-        bool refreshed = false;  // brought up to date from the cache
-        qint64 directoriesReread = 0;
-        QString fullScanReason;  // why a full scan ran, when one did
+        bool refreshed = false;        // brought up to date from the cache
+        qint64 directoriesReread = 0;  // folders a refresh read again, each counted once
+        QString fullScanReason;        // why a full scan ran, when one did
     };
 
     explicit AppModel(QObject* parent = nullptr);
@@ -159,6 +160,9 @@ class AppModel : public QObject {
     const std::optional<std::string>& scannedRootPath() const { return scannedRootPath_; }
     std::optional<quint64> cacheEventId() const { return cacheEventId_; }
     const RunReport& lastRunReport() const { return lastRun_; }
+    // Folders the last scan could not read (shown as empty); after a refresh
+    // from the cache, those among the folders it read again.
+    qint64 unreadableCount() const { return unreadableCount_; }
     QString startupDiskLabel() const;
 
     // Navigation, basket and deletion.
@@ -258,6 +262,7 @@ class AppModel : public QObject {
     void deletionFinished();
     void visibleDownloadsChanged();
     void downloadsTrashFinished();
+    void unreadableCountChanged();
 
   private:
     struct ScanRun;
@@ -278,6 +283,7 @@ class AppModel : public QObject {
 
     void setScreen(Screen s);
     void setProgress(const ScanProgress& p);
+    void setUnreadableCount(qint64 n);
     void setRoot(NodeRef root);
     QCoro::Task<> deletionRun(bool permanently);
     QCoro::Task<> downloadsScan(QString path);
@@ -353,6 +359,7 @@ class AppModel : public QObject {
     std::optional<std::string> scannedRootPath_;
     std::optional<quint64> cacheEventId_;
     RunReport lastRun_;
+    qint64 unreadableCount_ = 0;
     QSettings settings_;
     QThreadPool loadPool_;  // cache loads, change queries and scans
     QThreadPool savePool_;  // cache saves: one thread, so they never overlap and keep their order

@@ -2,13 +2,16 @@
 #include <sys/stat.h>
 
 #include <QDateTime>
+#include <QFile>
 #include <QPointer>
 #include <ctime>
 
 #include "app_model.h"
+#include "paths.h"
 #include "platform_info.h"
 #include "pool_call.h"
 #include "trasher.h"
+#include "user_dirs.h"
 
 namespace tidewell {
 
@@ -32,7 +35,11 @@ std::unordered_map<const FileNode*, qint64> entryDates(const FileNode* tree) {
 }  // namespace
 
 void AppModel::scanDownloads() {
-    scanDownloads(realHomeDirectory() + QStringLiteral("/Downloads"));
+    // The folder the desktop names (XDG_DOWNLOAD_DIR: "İndirilenler" on a
+    // Turkish desktop), else ~/Downloads.
+    const std::optional<std::string> folder = downloadsDirectory();
+    scanDownloads(folder ? QFile::decodeName(QByteArray::fromStdString(*folder))
+                         : realHomeDirectory() + QStringLiteral("/Downloads"));
 }
 
 void AppModel::scanDownloads(const QString& path) {
@@ -45,9 +52,12 @@ void AppModel::scanDownloads(const QString& path) {
 QCoro::Task<> AppModel::downloadsScan(QString path) {
     QPointer<AppModel> self(this);
     std::shared_ptr<ScanEngine> engine = engine_;
-    const std::string location = path.toStdString();
+    const std::string given = QFile::encodeName(path).toStdString();
     // This scan shows no progress: its records are not collected.
-    PoolCall scanning(loadPool_, [engine, location] {
+    PoolCall scanning(loadPool_, [engine, given] {
+        // A Downloads folder that is a link to a folder is followed; the
+        // entries then carry real paths, the only ones deletion accepts.
+        const std::string location = realScanRoot(given).value_or(given);
         NodeRef tree = engine->scan(location, std::string("İndirilenler"), {}, {}, {});
         auto dates = entryDates(tree.get());
         return std::make_pair(tree, std::move(dates));

@@ -1,22 +1,19 @@
 #include "platform_info.h"
 
-#include <QDir>
 #include <QFile>
 #include <QList>
 
 #include <dirent.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
-#include <vector>
 
 #include "size_format.h"
+#include "user_dirs.h"
 
 namespace tidewell {
 
@@ -83,21 +80,10 @@ QString systemName() {
 }  // namespace
 
 QString realHomeDirectory() {
+    // The one home lookup of the program, so that every part agrees on it.
     static const QString home = [] {
-        // The re-entrant lookup, since other threads may use the user database too.
-        long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-        if (size <= 0) size = 16 * 1024;
-        std::vector<char> buffer(static_cast<std::size_t>(size));
-        passwd entry{};
-        passwd* found = nullptr;
-        for (;;) {
-            const int rc = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found);
-            if (rc != ERANGE || buffer.size() >= (1u << 20)) break;
-            buffer.resize(buffer.size() * 2);
-        }
-        if (found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] != '\0')
-            return QFile::decodeName(found->pw_dir);
-        return QDir::homePath();
+        const std::optional<std::string> dir = homeDirectory();
+        return dir ? QFile::decodeName(QByteArray::fromStdString(*dir)) : QStringLiteral("/");
     }();
     return home;
 }

@@ -9,7 +9,8 @@
 
 namespace tidewell {
 
-// The home folder from the user database, else $HOME; read once per process.
+// The user's home: $HOME when it is an absolute path, else the user
+// database's entry ("/" when neither gives one); read once per process.
 QString realHomeDirectory();
 
 // The label of the file system mounted at "/", else the system's NAME from

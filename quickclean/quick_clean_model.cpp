@@ -1,5 +1,6 @@
 #include "quick_clean_model.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include "quick_sizer.h"
 #include "saved_locations.h"
 #include "trasher.h"
+#include "user_dirs.h"
 
 namespace tidewell {
 
@@ -50,6 +52,31 @@ std::string infoFolderOf(const std::string& folder, bool isTrashBin) {
     return folder.substr(0, folder.size() - kFiles.size()) + "/info";
 }
 
+// The folder a target's measuring and emptying work on: its real path, since
+// the deletion layer refuses any path that leads through a symbolic link. A
+// target that is itself a link to a folder stands for that folder only when
+// the folder is the user's own: a link must not steer an emptying into a
+// folder of someone else's. Nothing for a target that is no folder.
+std::optional<std::string> workingFolder(const std::string& folder) {
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0) return std::nullopt;
+    std::optional<std::string> real = realDirectory(folder);
+    if (!real) return std::nullopt;
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target {};
+        if (::lstat(real->c_str(), &target) != 0 || target.st_uid != ::getuid())
+            return std::nullopt;
+    }
+    return real;
+}
+
+std::optional<QuickSizer::Totals> measureFolder(const std::string& folder,
+                                                std::stop_token stop = {}) {
+    const std::optional<std::string> real = workingFolder(folder);
+    if (!real) return std::nullopt;
+    return QuickSizer::measure(*real, std::move(stop));
+}
+
 QVariant optionalValue(const std::optional<QString>& v) {
     return v ? QVariant(*v) : QVariant();
 }
@@ -76,6 +103,11 @@ QuickCleanModel::~QuickCleanModel() {
 }
 
 QString QuickCleanModel::folderOf(const QString& relativePath) const {
+    // The Trash row is the Trash that deletions fill, which XDG_DATA_HOME may
+    // put outside the home.
+    if (relativePath == QLatin1String(kHomeTrashFiles))
+        return QFile::decodeName(QByteArray::fromStdString(dataHomeFor(bytesOf(home_)))) +
+               QStringLiteral("/Trash/files");
     return QFile::decodeName(
         QByteArray::fromStdString(childPath(bytesOf(home_), bytesOf(relativePath))));
 }
@@ -160,7 +192,7 @@ QCoro::Task<> QuickCleanModel::refreshTask(std::shared_ptr<RefreshRun> run) {
         if (run->stop.stop_requested()) break;
         const std::string path = bytesOf(folderOf(id));
         const std::stop_token stop = run->stop.get_token();
-        PoolCall measuring(*pool, [path, stop] { return QuickSizer::measure(path, stop); });
+        PoolCall measuring(*pool, [path, stop] { return measureFolder(path, stop); });
         const std::optional<QuickSizer::Totals> totals = co_await measuring;
         if (!self) co_return;
         // Rows may have been rebuilt meanwhile.
@@ -192,32 +224,29 @@ QCoro::Task<> QuickCleanModel::cleanTask(QuickCleanTarget target) {
     QPointer<QuickCleanModel> self(this);
     QThreadPool* pool = &pool_;
     const QString id = target.relativePath;
-    const std::string folder = bytesOf(folderOf(target.relativePath));
+    const std::string given = bytesOf(folderOf(target.relativePath));
+    const bool isTrashBin = target.isTrashBin;
     const bool permanently = target.isTrashBin;
 
-    // Emptied by its real path: each removal walks the path without following
-    // links, so one through a linked folder (or home) would be refused.
-    struct Listing {
-        std::string realFolder;
+    PoolCall listing(*pool, [given] {
+        // Entries are named by the folder's real path; a target that stands
+        // for no folder of the user's has nothing to empty.
+        const std::string folder = workingFolder(given).value_or(std::string());
         std::vector<std::string> names;
-    };
-    PoolCall listing(*pool, [folder] {
-        Listing out;
         std::error_code ec;
-        out.realFolder = std::filesystem::canonical(folder, ec).string();
-        if (ec) return out;
-        for (std::filesystem::directory_iterator it(out.realFolder, ec), end; !ec && it != end;
-             it.increment(ec))
-            out.names.push_back(it->path().filename().string());
-        return out;
+        if (!folder.empty())
+            for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+                 it.increment(ec))
+                names.push_back(it->path().filename().string());
+        return std::make_pair(folder, names);
     });
-    const Listing listed = co_await listing;
+    const auto [folder, names] = co_await listing;
     if (!self) co_return;
-    const std::string infoFolder = infoFolderOf(listed.realFolder, target.isTrashBin);
+    const std::string infoFolder = infoFolderOf(folder, isTrashBin);
 
     long long failures = 0;
-    for (const std::string& name : listed.names) {
-        const std::string path = childPath(listed.realFolder, name);
+    for (const std::string& name : names) {
+        const std::string path = childPath(folder, name);
         PoolCall removing(*pool, [path, infoFolder, permanently] {
             return removeEntry(path, infoFolder, permanently);
         });
@@ -226,7 +255,7 @@ QCoro::Task<> QuickCleanModel::cleanTask(QuickCleanTarget target) {
         if (outcome == Removal::failed) ++failures;
     }
 
-    PoolCall measuring(*pool, [folder] { return QuickSizer::measure(folder); });
+    PoolCall measuring(*pool, [given] { return measureFolder(given); });
     const std::optional<QuickSizer::Totals> totals = co_await measuring;
     if (!self) co_return;
     if (Row* row = self->findRow(id)) {

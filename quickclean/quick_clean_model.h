@@ -54,7 +54,8 @@ class QuickCleanModel : public QObject {
     const std::optional<QDateTime>& lastRefresh() const { return lastRefresh_; }
     bool isRefreshing() const { return static_cast<bool>(refreshRun_); }
     const QString& home() const { return home_; }
-    // The absolute folder of the target with this relative path.
+    // The absolute folder of the target with this relative path; for the
+    // Trash row, the files folder of the Trash that deletions fill.
     QString folderOf(const QString& relativePath) const;
 
     Q_INVOKABLE void ensureAccess();

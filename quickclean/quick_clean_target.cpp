@@ -55,8 +55,8 @@ std::vector<QuickCleanTarget> makeTargets() {
          QStringLiteral("hammer"), std::nullopt, false},
         {localised("Küçük resim önbelleği"), QStringLiteral(".cache/thumbnails"),
          QStringLiteral("photo"), std::nullopt, false},
-        {localised("Çöp Kutusu"), QStringLiteral(".local/share/Trash/files"),
-         QStringLiteral("trash"), trashWarning, true},
+        {localised("Çöp Kutusu"), QString::fromLatin1(kHomeTrashFiles), QStringLiteral("trash"),
+         trashWarning, true},
     };
 }
 

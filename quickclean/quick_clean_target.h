@@ -20,6 +20,10 @@ struct QuickCleanTarget {
     bool operator==(const QuickCleanTarget&) const = default;
 };
 
+// The id of the freedesktop Trash row. Its folder is the `files` folder of
+// the Trash that deletions fill: under $XDG_DATA_HOME when that is set.
+inline constexpr char kHomeTrashFiles[] = ".local/share/Trash/files";
+
 // The other platform's ten targets first, unchanged, then the Linux ones.
 // Built once, on first use; never changes.
 const std::vector<QuickCleanTarget>& quickCleanTargets();

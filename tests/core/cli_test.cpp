@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,6 +20,8 @@ using test::TempDir;
 
 using CliRun = test::CommandRun;
 using test::cli;
+
+constexpr uid_t kNobody = 65534;
 
 TEST(Cli, ScanPrintsSummaryTreeAndJson) {
     TempDir t;
@@ -36,10 +41,67 @@ TEST(Cli, ScanPrintsSummaryTreeAndJson) {
     ASSERT_EQ(json.status, 0);
     EXPECT_EQ(json.out.rfind("{\"path\":\"" + t.path() + "\"", 0), 0u) << json.out;
     EXPECT_NE(json.out.find("\"files\":3,\"directories\":2,\"elapsedMs\":"), std::string::npos);
+    EXPECT_NE(json.out.find(",\"unreadable\":0"), std::string::npos) << json.out;
+    EXPECT_EQ(text.out.find("okunamadı"), std::string::npos);
     EXPECT_NE(json.out.find("\"name\":\"big\""), std::string::npos);
     // Raw bytes are shown repaired and escaped.
     EXPECT_NE(json.out.find("q\\\"uote\xEF\xBF\xBD"), std::string::npos);
     EXPECT_EQ(json.out.find("blob"), std::string::npos);  // below --depth
+}
+
+// The real path of the temporary folder, as the system resolves it.
+std::string realBase(const TempDir& t) {
+    char buf[PATH_MAX];
+    return ::realpath(t.path().c_str(), buf) != nullptr ? std::string(buf) : t.path();
+}
+
+TEST(Cli, ScanRootsAreRealPathsShownByTheirGivenName) {
+    TempDir t;
+    const std::string base = realBase(t);
+    t.mkdir("real");
+    t.mkdir("real/sub");
+    t.write("real/sub/data", 40000);
+    t.symlink(t / "real", "link");
+    t.symlink(t / "real", "ancestor");
+
+    CliRun json = cli("scan --json " + t / "link");
+    ASSERT_EQ(json.status, 0);
+    EXPECT_EQ(json.out.rfind("{\"path\":\"" + base + "/real\",\"name\":\"link\",", 0), 0u)
+        << json.out;
+    CliRun under = cli("scan " + t / "ancestor/sub");
+    ASSERT_EQ(under.status, 0);
+    EXPECT_EQ(under.out.rfind(base + "/real/sub\n", 0), 0u) << under.out;
+    CliRun top = cli("top " + t / "link");
+    ASSERT_EQ(top.status, 0);
+    EXPECT_NE(top.out.find("  " + base + "/real/sub/data\n"), std::string::npos) << top.out;
+}
+
+// A tree the unprivileged child can read except for two folders it may not enter.
+TEST(Cli, UnreadableFoldersAreReported) {
+    TempDir t;
+    t.mkdir("locked");
+    t.write("locked/secret", 8192);
+    t.mkdir("a");
+    t.mkdir("a/locked");
+    t.write("a/open", 100);
+    ::chmod((t / "locked").c_str(), 0);
+    ::chmod((t / "a/locked").c_str(), 0);
+
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(77);
+        const CliRun text = cli("scan " + t.path());
+        if (text.status != 0 || text.out.find("\nUyarı: 2 klasör okunamadı") == std::string::npos)
+            ::_exit(1);
+        const CliRun json = cli("scan --json " + t.path());
+        if (json.status != 0 || json.out.find(",\"unreadable\":2") == std::string::npos) ::_exit(2);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const int rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (rc == 77) GTEST_SKIP() << "cannot drop to an unprivileged uid here";
+    EXPECT_EQ(rc, 0);
 }
 
 TEST(Cli, ExitStatuses) {

@@ -4,10 +4,15 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
+#include "../support/scoped_env.h"
 #include "app_model.h"
+#include "platform_info.h"
 #include "temp_tree.h"
 
 namespace tidewell {
@@ -91,6 +96,53 @@ TEST(Downloads, ScanFilterSelectAndTrash) {
     EXPECT_FALSE(std::filesystem::exists(home / "Downloads/ancient.pdf"));
     EXPECT_FALSE(m.root());  // the main tree is not involved
     EXPECT_EQ(m.treeVersion(), 0);
+}
+
+using test::ScopedEnv;
+
+TEST(Downloads, TheDesktopsDownloadFolderFollowedToItsRealPath) {
+    // The home is $HOME, as every part of the program reads it.
+    const QByteArray homeVariable = qgetenv("HOME");
+    if (homeVariable.startsWith('/')) {
+        EXPECT_EQ(realHomeDirectory(), QString(homeVariable));
+    }
+
+    test::TempDir t;
+    char buf[PATH_MAX];
+    ASSERT_NE(::realpath(t.path().c_str(), buf), nullptr);
+    const std::string base = buf;
+    t.mkdir("home");
+    t.mkdir("home/config");
+    t.mkdir("store");
+    t.mkdir("store/dl");
+    t.write("store/dl/setup.run", 40000);
+    t.write("home/Downloads", 10);  // the fallback, here a decoy file
+    // A Turkish desktop's folder, here a link to a folder on another disk.
+    t.symlink(t / "store/dl", "home/İndirilenler");
+    std::ofstream(t / "home/config/user-dirs.dirs")
+        << "XDG_DESKTOP_DIR=\"$HOME/Masaüstü\"\nXDG_DOWNLOAD_DIR=\"$HOME/İndirilenler\"\n";
+    ScopedEnv home("HOME", t / "home");
+    ScopedEnv config("XDG_CONFIG_HOME", t / "home/config");
+
+    AppModel m;
+    m.scanDownloads();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.isScanningDownloads(); }, 10000));
+    ASSERT_TRUE(m.downloadsTree());
+    EXPECT_EQ(m.downloadsTree()->rootPath(), base + "/store/dl");
+    EXPECT_EQ(m.downloadsTree()->name(), "İndirilenler");
+    ASSERT_EQ(m.downloadsTree()->childCount(), 1u);
+    FileNode* entry = m.downloadsTree()->child(0);
+    EXPECT_EQ(entry->path(), base + "/store/dl/setup.run");
+    EXPECT_EQ(m.downloadsDates().size(), 1u);
+
+    // The entry goes to the Trash by its real path.
+    m.toggleDownloadSelection(entry);
+    QSignalSpy done(&m, &AppModel::downloadsTrashFinished);
+    m.trashSelectedDownloads();
+    ASSERT_TRUE(done.wait(10000) || done.count() == 1);
+    EXPECT_FALSE(m.errorMessage()) << m.errorMessage()->toStdString();
+    EXPECT_FALSE(std::filesystem::exists(t / "store/dl/setup.run"));
+    EXPECT_TRUE(std::filesystem::is_symlink(t / "home/İndirilenler"));
 }
 
 }  // namespace

@@ -15,11 +15,8 @@ int exitCode(const std::string& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(CachesCommand, CleanWithoutPathIsAUsageError) {
+TEST(CachesCommand, UsageErrors) {
     EXPECT_EQ(exitCode("--clean"), 2);
-}
-
-TEST(CachesCommand, UnknownOptionIsAUsageError) {
     EXPECT_EQ(exitCode("--frobnicate"), 2);
     EXPECT_EQ(exitCode("--clean .npm --clean .m2/repository --yes"), 2);
 }

@@ -1,6 +1,7 @@
 // The quick-clean model on real folders: a temporary home, the real Trash
 // under the temporary XDG_DATA_HOME set up by test_main, and a real event loop.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDateTime>
@@ -14,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "../support/scoped_env.h"
 #include "quick_clean_model.h"
 #include "quick_clean_target.h"
-#include "quick_sizer.h"
 #include "trasher.h"
 
 namespace tidewell {
@@ -24,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Row = QuickCleanModel::Row;
+using test::ScopedEnv;
 
 constexpr int kWaitMs = 10000;
 
@@ -54,6 +56,14 @@ const Row* rowOf(const QuickCleanModel& model, const QString& id) {
 
 std::string trashFiles() {
     return *Trasher::homeTrash() + "/files";
+}
+
+const QString kTrashId = QString::fromLatin1(kHomeTrashFiles);
+
+// Allocated bytes as the system reports them.
+std::int64_t allocated(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : -1;
 }
 
 class QuickClean : public testing::Test {
@@ -88,37 +98,40 @@ class QuickClean : public testing::Test {
             },
             kWaitMs);
     }
-    static std::int64_t measured(const std::string& path) {
-        const auto totals = QuickSizer::measure(path);
-        return totals ? totals->bytes : -1;
-    }
 
     QTemporaryDir homeDir;
     std::string home = homeDir.path().toStdString();
     QDateTime now = QDateTime(QDate(2026, 3, 1), QTime(9, 0), Qt::UTC);
 };
 
-// ---- the target list ---------------------------------------------------------------
-
 // ---- construction and rows -----------------------------------------------------------
 
 TEST_F(QuickClean, RowsOnlyForPresentFoldersInListOrder) {
     dir(".cache/pip");
-    dir(".local/share/Trash/files");
     dir("Library/Caches/Homebrew");
     dir(".npm");
     dir(".cargo/registry");
     // A symbolic link counts as present, even one that leads nowhere.
     fs::create_directory_symlink(home + "/nowhere", home + "/.cargo/registry/cache");
     dir(".cache/other");  // not a target
+    // The Trash row is the Trash deletions fill, under $XDG_DATA_HOME; the
+    // folder of the same name in the home is not it.
+    dir(".local/share/Trash/files");
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    ScopedEnv dataHome("XDG_DATA_HOME", data.path().toStdString());
+    const auto withoutTrash = makeModel();
+    EXPECT_FALSE(rowOf(*withoutTrash, kTrashId));
+    fs::create_directories(data.path().toStdString() + "/Trash/files");
 
     const auto model = makeModel();
     EXPECT_TRUE(model->hasAccess());
     EXPECT_FALSE(model->lastRefresh());
     EXPECT_FALSE(model->isRefreshing());
     const std::vector<QString> expected = {".npm", "Library/Caches/Homebrew", ".cache/pip",
-                                           ".cargo/registry/cache", ".local/share/Trash/files"};
+                                           ".cargo/registry/cache", kTrashId};
     EXPECT_EQ(idsOf(*model), expected);
+    EXPECT_EQ(model->folderOf(kTrashId), data.path() + "/Trash/files");
     for (const Row& row : model->rows()) {
         EXPECT_FALSE(row.bytes);
         EXPECT_FALSE(row.isMeasuring);
@@ -135,6 +148,11 @@ TEST_F(QuickClean, RowsOnlyForPresentFoldersInListOrder) {
     EXPECT_TRUE(values[4].toMap()["isTrashBin"].toBool());
     EXPECT_TRUE(model->property("hasAccess").toBool());
     EXPECT_FALSE(model->property("lastRefresh").isValid());
+
+    // Without $XDG_DATA_HOME the Trash is the home's own.
+    ScopedEnv unset("XDG_DATA_HOME", std::nullopt);
+    EXPECT_EQ(model->folderOf(kTrashId),
+              QString::fromStdString(home + "/.local/share/Trash/files"));
 }
 
 // ---- measuring ------------------------------------------------------------------------
@@ -203,30 +221,78 @@ TEST_F(QuickClean, CleanMovesEntriesToTheTrashAndKeepsTheFolder) {
     EXPECT_TRUE(exists(outside));  // the link went, not what it led to
     const Row* row = rowOf(*model, id);
     EXPECT_FALSE(row->errorText);
-    EXPECT_EQ(row->bytes, measured(folder));
+    EXPECT_EQ(row->bytes, 0);
 }
 
 TEST_F(QuickClean, TheTrashIsEmptiedForGoodWithItsTrashInfo) {
-    write(".local/share/Trash/files/old notes.txt", 20000);
-    write(".local/share/Trash/files/old-project/src/main.c", 3000);
-    write(".local/share/Trash/info/old notes.txt.trashinfo", 60);
-    write(".local/share/Trash/info/old-project.trashinfo", 60);
-    write(".local/share/Trash/info/stray.trashinfo", 60);  // no entry: not ours to touch
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    ScopedEnv dataHome("XDG_DATA_HOME", data.path().toStdString());
+    const std::string trash = data.path().toStdString() + "/Trash";
+    const auto put = [](const std::string& path, std::size_t bytes) {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+    };
+    put(trash + "/files/old notes.txt", 20000);
+    put(trash + "/files/old-project/src/main.c", 3000);
+    put(trash + "/info/old notes.txt.trashinfo", 60);
+    put(trash + "/info/old-project.trashinfo", 60);
+    put(trash + "/info/stray.trashinfo", 60);  // no entry: not ours to touch
+    // A folder in the home that only looks like the Trash stays as it is.
+    const std::string decoy = write(".local/share/Trash/files/decoy", 100);
     const auto model = makeModel();
-    const QString id = QStringLiteral(".local/share/Trash/files");
 
-    model->clean(id);
-    ASSERT_TRUE(waitForClean(*model, id));
+    model->clean(kTrashId);
+    ASSERT_TRUE(waitForClean(*model, kTrashId));
 
-    const std::string trash = home + "/.local/share/Trash";
     ASSERT_TRUE(fs::is_directory(trash + "/files"));
     EXPECT_TRUE(entriesOf(trash + "/files").empty());
     EXPECT_EQ(entriesOf(trash + "/info"), std::vector<std::string>{"stray.trashinfo"});
-    // Deleted, not moved into another Trash.
-    EXPECT_FALSE(exists(trashFiles() + "/old notes.txt"));
-    EXPECT_FALSE(exists(trashFiles() + "/old-project"));
-    EXPECT_FALSE(rowOf(*model, id)->errorText);
-    EXPECT_EQ(rowOf(*model, id)->bytes, measured(trash + "/files"));
+    EXPECT_TRUE(exists(decoy));
+    EXPECT_FALSE(rowOf(*model, kTrashId)->errorText);
+    EXPECT_EQ(rowOf(*model, kTrashId)->bytes, 0);
+}
+
+TEST_F(QuickClean, ALinkedTargetIsMeasuredAndEmptiedAsItsFolder) {
+    // Caches moved to another disk and linked back, as users do.
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
+    const std::string mine = elsewhere.path().toStdString() + "/npm-cache";
+    const std::string theirs = elsewhere.path().toStdString() + "/other-users-cache";
+    for (const std::string& folder : {mine, theirs}) {
+        fs::create_directories(folder + "/_cacache");
+        std::ofstream(folder + "/_cacache/index", std::ios::binary) << std::string(30000, 'x');
+        std::ofstream(folder + "/blob", std::ios::binary) << std::string(5000, 'x');
+    }
+    const uid_t other = ::getuid() == 65534 ? 65533 : 65534;
+    if (::chown(theirs.c_str(), other, other) != 0) GTEST_SKIP() << "cannot chown here";
+    dir(".cache");
+    fs::create_directory_symlink(mine, home + "/.npm");
+    fs::create_directory_symlink(theirs, home + "/.cache/pip");
+    fs::create_directory_symlink(home + "/nowhere", home + "/.cache/yarn");
+    const std::int64_t mineBytes = allocated(mine + "/_cacache/index") + allocated(mine + "/blob");
+    const auto model = makeModel();
+
+    model->refresh();
+    ASSERT_TRUE(waitForRefresh(*model));
+    EXPECT_EQ(rowOf(*model, ".npm")->bytes, mineBytes);
+    // A link into a folder of someone else's, or to nothing, stands for no folder.
+    EXPECT_FALSE(rowOf(*model, ".cache/pip")->bytes);
+    EXPECT_FALSE(rowOf(*model, ".cache/yarn")->bytes);
+
+    model->clean(QStringLiteral(".npm"));
+    ASSERT_TRUE(waitForClean(*model, ".npm"));
+    EXPECT_TRUE(entriesOf(mine).empty());
+    EXPECT_TRUE(fs::is_symlink(home + "/.npm"));
+    EXPECT_EQ(fs::read_symlink(home + "/.npm"), mine);
+    EXPECT_TRUE(exists(trashFiles() + "/blob"));
+    EXPECT_EQ(rowOf(*model, ".npm")->bytes, 0);
+    EXPECT_FALSE(rowOf(*model, ".npm")->errorText);
+
+    model->clean(QStringLiteral(".cache/pip"));
+    ASSERT_TRUE(waitForClean(*model, ".cache/pip"));
+    EXPECT_EQ(entriesOf(theirs), (std::vector<std::string>{"_cacache", "blob"}));
+    EXPECT_FALSE(rowOf(*model, ".cache/pip")->errorText);
 }
 
 TEST_F(QuickClean, AnEntryOfAnotherUserIsSkippedAndNotCounted) {
@@ -264,7 +330,8 @@ TEST_F(QuickClean, FailedRemovalsAreCountedInTheRowText) {
     const Row* row = rowOf(*model, id);
     ASSERT_TRUE(row->errorText);
     EXPECT_EQ(*row->errorText, "3 öğe silinemedi");
-    EXPECT_EQ(row->bytes, measured(home + "/.npm"));
+    EXPECT_EQ(row->bytes, allocated(home + "/.npm/one") + allocated(home + "/.npm/two") +
+                              allocated(home + "/.npm/three/x"));
     EXPECT_EQ(entriesOf(home + "/.npm"), (std::vector<std::string>{"one", "three", "two"}));
     EXPECT_EQ(model->property("rows").toList()[0].toMap()["errorText"].toString(),
               "3 öğe silinemedi");
