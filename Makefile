@@ -19,12 +19,10 @@ test_env = XDG_RUNTIME_DIR=$(abspath $(1))/test-env/runtime \
            XDG_STATE_HOME=$(abspath $(1))/test-env/state QT_QPA_PLATFORM=offscreen
 
 # The sanitizer runtimes stop at the first report and print where it came
-# from. The leak checker leaves out only what the suppressions file names
-# (allocations Qt's font stack keeps for the life of a process). These are
-# set for building too: test discovery runs the test programs.
+# from; the leak checker runs with nothing left out. These are set for
+# building too: test discovery runs the test programs.
 SANITIZER_ENV = ASAN_OPTIONS=detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-                LSAN_OPTIONS=suppressions=$(abspath tests/sanitizers/lsan.supp):print_suppressions=0 \
                 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 # Runs ctest in build folder $(1), with the arguments $(2), in a fresh test environment.
