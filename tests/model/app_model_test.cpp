@@ -118,7 +118,9 @@ TEST(AppModelScan, ABurstOfChangesGivesTheTreeOnDisk) {
     for (int i = 0; i <= 60000; ++i)
         std::filesystem::create_directory(t / ("many/d" + std::to_string(i)));
     ASSERT_TRUE(scanToResults(m, t.path()));
-    if (!m.lastRunReport().refreshed) EXPECT_FALSE(m.lastRunReport().fullScanReason.isEmpty());
+    if (!m.lastRunReport().refreshed) {
+        EXPECT_FALSE(m.lastRunReport().fullScanReason.isEmpty());
+    }
     const FileNode* many = childNamed(m.root().get(), "many");
     ASSERT_NE(many, nullptr);
     ASSERT_EQ(many->childCount(), 60001u);
