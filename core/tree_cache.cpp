@@ -1,6 +1,7 @@
 #include "tree_cache.h"
-#include "unique_fd.h"
 
+#include "crc32c.h"
+#include "unique_fd.h"
 #include "user_dirs.h"
 
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
 #include <vector>
@@ -27,12 +29,19 @@ namespace {
 constexpr std::string_view kMagic = "KVRT";
 constexpr std::uint32_t kVersion = 1;
 constexpr std::size_t kMaxString = 0xFFFF;
+// Magic, version, event id, path length; the path follows.
+constexpr std::size_t kHeaderFixed = 4 + 4 + 8 + 2;
 // The smallest record: name length, directory byte, size, child count.
 constexpr std::size_t kMinRecord = 2 + 1 + 8 + 4;
 // No real directory comes near this; a count this large is damage.
 constexpr std::uint32_t kMaxChildren = 5'000'000;
-// FileNode keeps sizes in 62 bits; a size outside that cannot have been saved.
+// FileNode keeps sizes in 62 bits, and a size is never negative; anything
+// else cannot have been saved.
 constexpr std::int64_t kSizeLimit = std::int64_t{1} << 61;
+// After the root's record: "KVRC", u64 node count, u32 CRC-32C of every byte
+// before the CRC. Readers that stop after the root's record never see it.
+constexpr std::string_view kTrailerMagic = "KVRC";
+constexpr std::size_t kTrailer = 4 + 8 + 4;
 constexpr std::size_t kInitialBuffer = std::size_t{4} << 20;
 constexpr std::string_view kSuffix = ".kvrtree";
 constexpr std::size_t kHashChars = 24;
@@ -76,15 +85,11 @@ class Mapping {
         if (data_ != nullptr) ::munmap(data_, size_);
     }
 
-    // The whole of a regular, non-empty file, or an empty mapping.
-    static Mapping ofFile(const std::string& path) {
+    // The first `size` bytes of an open file, read in up front: every byte
+    // is read once, in order. Empty when it cannot be mapped.
+    static Mapping ofFile(int fd, std::size_t size) {
         Mapping m;
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-        struct stat st {};
-        if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return m;
-        const auto size = static_cast<std::size_t>(st.st_size);
-        // Populated up front: every byte is read once, in order.
-        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
         if (p == MAP_FAILED) return m;
         m.data_ = p;
         m.size_ = size;
@@ -206,6 +211,39 @@ std::optional<std::string> hashedName(std::string_view rootPath) {
     return out;
 }
 
+// ---- trailer and plausibility --------------------------------------------------
+
+struct Trailer {
+    std::uint64_t nodes;
+    std::uint32_t crc;
+};
+
+std::optional<Trailer> readTrailer(std::span<const unsigned char> t) {
+    if (t.size() != kTrailer || std::memcmp(t.data(), kTrailerMagic.data(), 4) != 0)
+        return std::nullopt;
+    return Trailer{readLE<std::uint64_t>(t.data() + 4), readLE<std::uint32_t>(t.data() + 12)};
+}
+
+// Whether a file of `fileBytes` can hold exactly `nodes` records: each needs
+// at least kMinRecord bytes, and none but the root's name is longer than a
+// file name. Judged before a single record is read, so that a file far larger
+// than its tree (a sparse one, say) is turned away without reading it.
+bool plausibleSize(std::uint64_t nodes, std::uint64_t fileBytes) {
+    if (nodes == 0 || fileBytes < kHeaderFixed + kTrailer) return false;
+    const std::uint64_t body = fileBytes - kHeaderFixed - kTrailer;  // path and records
+    if (nodes > body / kMinRecord) return false;
+    const std::uint64_t longest =
+        kMaxString + (kMinRecord + kMaxString) + (nodes - 1) * (kMinRecord + FileNode::kMaxName);
+    return body <= longest;
+}
+
+// A name as a directory lists it: anything else could make a node's path name
+// another file (a deletion of "x/.." would reach its parent).
+bool isEntryName(std::string_view name) {
+    return !name.empty() && name.size() <= FileNode::kMaxName && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
 // ---- decoding ----------------------------------------------------------------
 
 struct Record {
@@ -253,7 +291,7 @@ class Reader {
         r.size = readLE<std::int64_t>(p + 1);
         r.count = readLE<std::uint32_t>(p + 9);
         pos_ += n + kMinRecord;
-        return r.size >= -kSizeLimit && r.size < kSizeLimit &&
+        return r.size >= 0 && r.size < kSizeLimit &&
                (r.isDirectory ? r.count < kMaxChildren : r.count == 0);
     }
 
@@ -264,13 +302,30 @@ class Reader {
 
 struct OpenDirectory {
     FileNode* node;
-    std::int64_t size;
+    std::int64_t size;      // as stored
+    std::int64_t sum;       // of the children read so far
+    std::int64_t previous;  // the last child's size: none may be larger
     std::uint32_t next;
     std::uint32_t count;
 };
 
+// Takes in a child's size; false when the folder can no longer add up to
+// what it stored or its children are not largest first. Sizes are below
+// 2^61, so the sum cannot overflow before it passes the stored size.
+bool addChild(OpenDirectory& dir, std::int64_t size) {
+    if (size > dir.previous) return false;
+    dir.previous = size;
+    dir.sum += size;
+    return dir.sum <= dir.size;
+}
+
 std::optional<Loaded> decodeTree(std::span<const unsigned char> bytes, std::string_view rootPath) {
-    Reader in(bytes);
+    if (bytes.size() < kHeaderFixed + kTrailer) return std::nullopt;
+    const std::optional<Trailer> trailer = readTrailer(bytes.last(kTrailer));
+    if (!trailer || !plausibleSize(trailer->nodes, bytes.size())) return std::nullopt;
+
+    // The records end where the trailer begins.
+    Reader in(bytes.first(bytes.size() - kTrailer));
     std::string_view magic, storedPath;
     std::uint32_t version = 0;
     std::uint64_t eventId = 0;
@@ -278,6 +333,10 @@ std::optional<Loaded> decodeTree(std::span<const unsigned char> bytes, std::stri
     if (!in.integer(version) || version != kVersion) return std::nullopt;
     if (!in.integer(eventId) || !in.string(storedPath) || storedPath != rootPath)
         return std::nullopt;
+    // A flipped bit in a name or a flag keeps every size adding up: only the
+    // checksum over all bytes before it sees that.
+    if (crc32c(bytes.first(bytes.size() - 4)) != trailer->crc) return std::nullopt;
+    std::uint64_t nodes = 1;
 
     Record rec{};
     if (!in.record(rec)) return std::nullopt;
@@ -289,25 +348,29 @@ std::optional<Loaded> decodeTree(std::span<const unsigned char> bytes, std::stri
 
     StoreRef store = TreeStore::create();
     if (!rec.isDirectory) {
+        if (in.remaining() != 0 || trailer->nodes != 1) return std::nullopt;
         FileNode* file = store->makeRoot(rec.name, rootPath, false, rec.size);
         return Loaded{NodeRef(file), eventId};
     }
     NodeArena arena(*store);
     FileNode* root = store->makeDirectoryShell(rec.name, rootPath, rec.count, &arena);
     std::vector<OpenDirectory> open;
-    open.push_back({root, rec.size, 0, rec.count});
+    open.push_back({root, rec.size, 0, kSizeLimit, 0, rec.count});
     while (!open.empty()) {
         OpenDirectory& top = open.back();
         if (top.next == top.count) {
+            if (top.sum != top.size) return std::nullopt;
             top.node->sealChildren(top.count, top.size);
             open.pop_back();
             continue;
         }
         FileNode* parent = top.node;
         const std::uint32_t index = top.next++;
-        // Only a root's display name can exceed what Linux allows a file name.
-        if (!in.record(rec) || rec.name.size() > FileNode::kMaxName) return std::nullopt;
+        // Only a root's display name may be other than a directory entry's.
+        if (!in.record(rec) || !isEntryName(rec.name) || !addChild(top, rec.size))
+            return std::nullopt;
         --promised;
+        ++nodes;
         if (!rec.isDirectory) {
             parent->putChild(index, store->makeFile(rec.name, rec.size, &arena));
             continue;
@@ -316,8 +379,9 @@ std::optional<Loaded> decodeTree(std::span<const unsigned char> bytes, std::stri
         if (promised > in.remaining() / kMinRecord) return std::nullopt;
         FileNode* dir = store->makeDirectoryShell(rec.name, std::nullopt, rec.count, &arena);
         parent->putChild(index, dir);
-        open.push_back({dir, rec.size, 0, rec.count});  // `top` is dead from here
+        open.push_back({dir, rec.size, 0, kSizeLimit, 0, rec.count});  // `top` is dead from here
     }
+    if (in.remaining() != 0 || nodes != trailer->nodes) return std::nullopt;
     return Loaded{NodeRef(root), eventId};
 }
 
@@ -331,16 +395,18 @@ void encodeInto(GrowingBuffer& out, const FileNode& root, std::string_view rootP
         return p + s.size();
     };
     rootPath = clipped(rootPath);
-    unsigned char* p = out.room(kMagic.size() + 4 + 8 + 2 + rootPath.size());
+    unsigned char* p = out.room(kHeaderFixed + rootPath.size());
     std::memcpy(p, kMagic.data(), kMagic.size());
     p = writeLE(p + kMagic.size(), kVersion);
     p = writeLE(p, eventId);
     putString(p, rootPath);
 
+    std::uint64_t nodes = 0;
     std::vector<const FileNode*> pending{&root};
     while (!pending.empty()) {
         const FileNode* node = pending.back();
         pending.pop_back();
+        ++nodes;
         const std::string_view name = clipped(node->name());
         const std::size_t count = node->childCount();
         p = putString(out.room(kMinRecord + name.size()), name);
@@ -349,6 +415,45 @@ void encodeInto(GrowingBuffer& out, const FileNode& root, std::string_view rootP
         writeLE(p, static_cast<std::uint32_t>(count));
         for (std::size_t i = count; i-- > 0;) pending.push_back(node->child(i));
     }
+
+    p = out.room(kTrailer);
+    std::memcpy(p, kTrailerMagic.data(), kTrailerMagic.size());
+    p = writeLE(p + kTrailerMagic.size(), nodes);
+    const std::span<const unsigned char> summed = out.bytes().first(out.bytes().size() - 4);
+    writeLE(p, crc32c(summed));
+}
+
+// ---- reading the file --------------------------------------------------------
+
+bool readAt(int fd, std::span<unsigned char> out, off_t at) {
+    while (!out.empty()) {
+        const ssize_t n = ::pread(fd, out.data(), out.size(), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        out = out.subspan(static_cast<std::size_t>(n));
+        at += n;
+    }
+    return true;
+}
+
+// The cache file's bytes, or an empty mapping. Whatever sits at the path is
+// opened without waiting (a FIFO would block an open or a read for good) and
+// without following a link, and only a regular file is read. Its size is
+// judged against its trailer first, and a file with holes is never read:
+// a file this writer made has none.
+Mapping mapCacheFile(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size < kHeaderFixed + kTrailer || size > std::numeric_limits<std::size_t>::max()) return {};
+    std::array<unsigned char, kTrailer> tail{};
+    if (!readAt(fd.get(), tail, static_cast<off_t>(size - kTrailer))) return {};
+    const std::optional<Trailer> trailer = readTrailer(tail);
+    if (!trailer || !plausibleSize(trailer->nodes, size)) return {};
+    const off_t hole = ::lseek(fd.get(), 0, SEEK_HOLE);
+    if (hole >= 0 && static_cast<std::uint64_t>(hole) < size) return {};
+    return Mapping::ofFile(fd.get(), static_cast<std::size_t>(size));
 }
 
 }  // namespace
@@ -399,7 +504,7 @@ bool save(const FileNode& root, std::string_view rootPath, std::uint64_t eventId
 std::optional<Loaded> load(std::string_view rootPath) {
     const std::optional<std::string> path = fileURL(rootPath);
     if (!path) return std::nullopt;
-    const Mapping file = Mapping::ofFile(*path);
+    const Mapping file = mapCacheFile(*path);
     if (file.bytes().empty()) return std::nullopt;
     return decode(file.bytes(), rootPath);
 }

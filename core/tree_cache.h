@@ -6,7 +6,14 @@
 // after a hash of the root path. The format is a header (magic "KVRT", u32
 // version, u64 event id, u16-counted root path) and then the tree as nested
 // pre-order records (u16-counted name, u8 directory flag, i64 size, u32 child
-// count, the children). Integers are little-endian and unaligned.
+// count, the children). Integers are little-endian and unaligned. After the
+// root's record comes a trailer that a reader of the records alone can skip:
+// "KVRC", the u64 number of records, and a u32 CRC-32C of all bytes before it.
+//
+// A file is a tree only if every byte of it checks out: the checksum and the
+// record count match, every folder's size is the sum of its children's (which
+// come largest first), and every name below the root is one a directory can
+// list. Anything else reads as no cache at all.
 #pragma once
 
 #include <cstdint>
@@ -41,8 +48,8 @@ std::optional<Loaded> load(std::string_view rootPath);
 std::vector<unsigned char> encode(const FileNode& root, std::string_view rootPath,
                                   std::uint64_t eventId);
 
-// Reads a whole file's bytes (what load does on the mapping); bytes after the
-// root's record are ignored.
+// Reads a whole file's bytes (what load does on the mapping): the records, then
+// the trailer, and nothing else.
 std::optional<Loaded> decode(std::span<const unsigned char> bytes, std::string_view rootPath);
 
 }  // namespace tidewell::TreeCache

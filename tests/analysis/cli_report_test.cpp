@@ -51,23 +51,30 @@ TEST(CliReport, TopListsTheLargestFileFirstAndHonoursTheLimit) {
     EXPECT_EQ(two.out.find(t.path()), two.out.find(t.path(), secondLine) - secondLine) << two.out;
 }
 
+// A size between 1 KB and 1 MB as the reports print it: whole decimal kilobytes.
+std::string kilobytes(std::int64_t bytes) {
+    return std::to_string((bytes + 500) / 1000) + " KB";
+}
+
 TEST(CliReport, SmartShowsCategoriesWithTheirItems) {
     TempDir t;
     t.mkdir("web");
     t.mkdir("web/node_modules");
-    t.write("web/node_modules/lib.js", 80000);
+    const std::int64_t lib = test::allocatedBytes(t.write("web/node_modules/lib.js", 80000));
     t.mkdir(".cache");
-    t.write(".cache/thumb.png", 9000);
+    const std::int64_t thumb = test::allocatedBytes(t.write(".cache/thumb.png", 9000));
 
     const CliRun r = cli("smart " + t.path());
     ASSERT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("node_modules klasörleri · "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(" · 1 öğe\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Uygulama önbellekleri"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("    "), std::string::npos);
-    EXPECT_NE(r.out.find(t / "web/node_modules\n"), std::string::npos) << r.out;
+    // Each category with its total and count, then its items, sized from the disk.
+    const std::string node = "node_modules klasörleri · " + kilobytes(lib) + " · 1 öğe\n" + "    " +
+                             kilobytes(lib) + "  " + t / "web/node_modules\n";
+    const std::string caches = "Uygulama önbellekleri · " + kilobytes(thumb) + " · 1 öğe\n" +
+                               "    " + kilobytes(thumb) + "  " + t / ".cache/thumb.png\n";
+    EXPECT_NE(r.out.find(node), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(caches), std::string::npos) << r.out;
     // Largest category first.
-    EXPECT_LT(r.out.find("node_modules klasörleri"), r.out.find("Uygulama önbellekleri"));
+    EXPECT_LT(r.out.find(node), r.out.find(caches));
 
     TempDir clean;
     clean.write("notes.txt", 100);

@@ -3,13 +3,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "change_recorder.h"
+#include "history_roots.h"
 #include "temp_tree.h"
 #include "user_dirs.h"
 
@@ -23,16 +28,25 @@ using test::cli;
 
 constexpr uid_t kNobody = 65534;
 
+// A size between 1 KB and 1 MB as the summaries print it: whole decimal kilobytes.
+std::string kilobytes(std::int64_t bytes) {
+    return std::to_string((bytes + 500) / 1000) + " KB";
+}
+
 TEST(Cli, ScanPrintsSummaryTreeAndJson) {
     TempDir t;
     t.mkdir("big");
-    t.write("big/blob", 200000);
-    t.write("small", 10);
-    t.write("q\"uote\xff", 10);
+    const std::int64_t blob = test::allocatedBytes(t.write("big/blob", 200000));
+    const std::int64_t total = blob + test::allocatedBytes(t.write("small", 10)) +
+                               test::allocatedBytes(t.write("q\"uote\xff", 10));
 
     CliRun text = cli("scan " + t.path() + " --depth 1");
     ASSERT_EQ(text.status, 0);
-    EXPECT_NE(text.out.find("3 dosya, 2 klasör"), std::string::npos) << text.out;
+    // Sizes as the disk has them: what the files occupy.
+    EXPECT_NE(text.out.find("Toplam " + kilobytes(total) + " · 5 öğe (3 dosya, 2 klasör)"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find(kilobytes(blob) + " "), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("big/"), std::string::npos);
     // Largest first.
     EXPECT_LT(text.out.find("big/"), text.out.find("small"));
@@ -40,10 +54,15 @@ TEST(Cli, ScanPrintsSummaryTreeAndJson) {
     CliRun json = cli("scan --json --depth 1 " + t.path());
     ASSERT_EQ(json.status, 0);
     EXPECT_EQ(json.out.rfind("{\"path\":\"" + t.path() + "\"", 0), 0u) << json.out;
-    EXPECT_NE(json.out.find("\"files\":3,\"directories\":2,\"elapsedMs\":"), std::string::npos);
     EXPECT_NE(json.out.find(",\"unreadable\":0"), std::string::npos) << json.out;
     EXPECT_EQ(text.out.find("okunamadı"), std::string::npos);
-    EXPECT_NE(json.out.find("\"name\":\"big\""), std::string::npos);
+    EXPECT_NE(json.out.find("\"size\":" + std::to_string(total) +
+                            ",\"files\":3,\"directories\":2,\"elapsedMs\":"),
+              std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("\"name\":\"big\",\"size\":" + std::to_string(blob) + ","),
+              std::string::npos)
+        << json.out;
     // Raw bytes are shown repaired and escaped.
     EXPECT_NE(json.out.find("q\\\"uote\xEF\xBF\xBD"), std::string::npos);
     EXPECT_EQ(json.out.find("blob"), std::string::npos);  // below --depth
@@ -113,13 +132,28 @@ TEST(Cli, ExitStatuses) {
     EXPECT_EQ(cli("frobnicate").status, 2);
 }
 
+// Points XDG_STATE_HOME somewhere else for the life of the object.
+class ScopedStateHome {
+  public:
+    explicit ScopedStateHome(const std::string& path) {
+        if (const char* old = std::getenv("XDG_STATE_HOME")) old_ = old;
+        ::setenv("XDG_STATE_HOME", path.c_str(), 1);
+    }
+    ~ScopedStateHome() {
+        old_ ? ::setenv("XDG_STATE_HOME", old_->c_str(), 1) : ::unsetenv("XDG_STATE_HOME");
+    }
+    ScopedStateHome(const ScopedStateHome&) = delete;
+    ScopedStateHome& operator=(const ScopedStateHome&) = delete;
+
+  private:
+    std::optional<std::string> old_;
+};
+
 TEST(Cli, HistoryCommands) {
     TempDir state;
     TempDir tree;
     tree.mkdir("a");
-    const char* old = std::getenv("XDG_STATE_HOME");
-    const std::string saved = old != nullptr ? old : "";
-    ::setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    const ScopedStateHome stateHome(state.path());
     const std::string dir = state / "Brackwater/history";
     ASSERT_TRUE(makeDirectories(dir, 0700));
     {
@@ -138,15 +172,14 @@ TEST(Cli, HistoryCommands) {
         EXPECT_EQ(stale.status, 3);
         EXPECT_EQ(stale.out.rfind("unreliable: ", 0), 0u) << stale.out;
         // The recorder only records what Tidewell asks it to: a listed root is noted.
-        CliRun watch = cli("history watch " + tree.path());
+        TempDir other;
+        CliRun watch = cli("history watch " + other.path());
         EXPECT_EQ(watch.status, 0);
+        const std::vector<std::string> listed = history::listedRoots(dir);
+        EXPECT_NE(std::find(listed.begin(), listed.end(), other.path()), listed.end());
     }
     EXPECT_EQ(cli("history watch " + tree / "missing").status, 1);
     EXPECT_EQ(cli("history changes " + tree.path()).status, 2);
-    if (old != nullptr)
-        ::setenv("XDG_STATE_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_STATE_HOME");
 }
 
 }  // namespace

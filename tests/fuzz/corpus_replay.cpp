@@ -35,11 +35,19 @@ int main(int argc, char** argv) {
         const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
                                       std::istreambuf_iterator<char>()};
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-        // Seeds named valid-* must keep loading (for the root path the fuzz target uses).
-        if (p.filename().string().starts_with("valid-") &&
-            !tidewell::TreeCache::decode(
-                {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()}, "/r")) {
+        // Seeds named valid-* must keep loading (for the root path the fuzz
+        // target uses), and seeds named broken-* must keep failing.
+        const std::string name = p.filename().string();
+        const bool loads =
+            tidewell::TreeCache::decode(
+                {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()}, "/r")
+                .has_value();
+        if (name.starts_with("valid-") && !loads) {
             std::fprintf(stderr, "%s no longer loads\n", p.c_str());
+            return 1;
+        }
+        if (name.starts_with("broken-") && loads) {
+            std::fprintf(stderr, "%s loads\n", p.c_str());
             return 1;
         }
     }

@@ -54,6 +54,18 @@ const Row* rowOf(const QuickCleanModel& model, const QString& id) {
     return nullptr;
 }
 
+// What the files below `folder` occupy on disk (st_blocks), links not
+// followed nor counted: the ground truth a row's size is held to.
+std::int64_t diskBytes(const std::string& folder) {
+    std::int64_t total = 0;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
+        struct stat st {};
+        if (::lstat(e.path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            total += static_cast<std::int64_t>(st.st_blocks) * 512;
+    }
+    return total;
+}
+
 std::string trashFiles() {
     return *Trasher::homeTrash() + "/files";
 }
@@ -168,6 +180,7 @@ TEST_F(QuickClean, AppearMeasuresAtMostOnceEvery180Seconds) {
     EXPECT_EQ(model->lastRefresh(), first);
     const std::optional<qint64> before = model->rows()[0].bytes;
     ASSERT_TRUE(before);
+    EXPECT_EQ(*before, diskBytes(home + "/.npm"));
 
     write(".npm/b", 400000);
     now = first.addSecs(179);
@@ -181,6 +194,7 @@ TEST_F(QuickClean, AppearMeasuresAtMostOnceEvery180Seconds) {
     model->refresh();
     EXPECT_TRUE(model->isRefreshing());
     ASSERT_TRUE(waitForRefresh(*model));
+    EXPECT_EQ(model->rows()[0].bytes, diskBytes(home + "/.npm"));
     EXPECT_GT(*model->rows()[0].bytes, *before);
     EXPECT_EQ(model->lastRefresh(), now);
 

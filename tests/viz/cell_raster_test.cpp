@@ -24,8 +24,9 @@ TEST(CellRaster, PreviewRimIsDarkerButOpaqueAndCornersAreRounded) {
     cell.borderAlpha = 0.35F;
     paintCell(canvas, cell);
 
-    EXPECT_EQ(canvas.at(30, 30), PremulColor::of(Rgb8{200, 100, 50}, 1.0).packed());
-    EXPECT_EQ(canvas.at(15, 30), PremulColor::of(Rgb8{0, 100, 200}, 1.0).packed());
+    // Opaque pixels are 0xAARRGGBB with alpha 255.
+    EXPECT_EQ(canvas.at(30, 30), 0xFFC86432U);
+    EXPECT_EQ(canvas.at(15, 30), 0xFF0064C8U);
     const PremulColor rim = PremulColor::unpacked(canvas.at(20, 30));
     EXPECT_FLOAT_EQ(rim.a, 1.0F);
     EXPECT_NEAR(rim.r, 200 * 0.7 / 255, 0.01);

@@ -5,18 +5,16 @@
 namespace tidewell {
 namespace {
 
-TEST(HslColor, NegativeHueWrapsAround) {
-    EXPECT_EQ(hslColor(-8, 0.66, 0.54), hslColor(352, 0.66, 0.54));
-    EXPECT_EQ(hslColor(-368, 0.66, 0.54), hslColor(352, 0.66, 0.54));
-    EXPECT_EQ(hslColor(720, 0.5, 0.5), hslColor(0, 0.5, 0.5));
-}
-
-TEST(HslColor, RedHasEqualGreenAndBlue) {
-    const Rgb8 c = hslColor(0, 0.7, 0.55);
-    EXPECT_EQ(c.g, c.b);
-    EXPECT_LT(c.g, c.r);
+// Hues outside 0..360 wrap around; expected values as the standard HSL to
+// RGB conversion gives them, rounded to bytes.
+TEST(HslColor, HuesWrapAround) {
+    EXPECT_EQ(hslColor(352, 0.66, 0.54), (Rgb8{215, 60, 81}));
+    EXPECT_EQ(hslColor(-8, 0.66, 0.54), (Rgb8{215, 60, 81}));
+    EXPECT_EQ(hslColor(-368, 0.66, 0.54), (Rgb8{215, 60, 81}));
+    EXPECT_EQ(hslColor(0, 0.5, 0.5), (Rgb8{191, 64, 64}));
+    EXPECT_EQ(hslColor(720, 0.5, 0.5), (Rgb8{191, 64, 64}));
     // C = 0.63, m = 0.235: r = 0.865, g = b = 0.235.
-    EXPECT_EQ(c, (Rgb8{221, 60, 60}));
+    EXPECT_EQ(hslColor(0, 0.7, 0.55), (Rgb8{221, 60, 60}));
 }
 
 TEST(HslColor, LightnessExtremesIgnoreHueAndSaturation) {

@@ -28,7 +28,8 @@ TEST(SectorRaster, TranslucentFullRingIsEvenAndStaysInItsAnnulus) {
     ring.stroke = PremulColor::of(Rgb8{0, 0, 0}, 0.5 * 0.35);
     paintSectors(c.canvas, 60, 60, std::span(&ring, 1));
 
-    const std::uint32_t solid = ring.fill.packed();
+    // (200, 100, 50) at half opacity, premultiplied: 0xAARRGGBB.
+    const std::uint32_t solid = 0x80643219U;
     // Straight above, below and beside the centre: the same colour, so no
     // column or seam is drawn twice.
     EXPECT_EQ(c.canvas.at(60, 25), solid);
@@ -54,9 +55,9 @@ TEST(SectorRaster, NeighboursKeepTheirColoursAndShareAStrokedEdge) {
     two[1].fill = PremulColor::of(Rgb8{0, 0, 255}, 1.0);
     paintSectors(c.canvas, 60, 60, two);
 
-    EXPECT_EQ(c.canvas.at(80, 35), two[0].fill.packed());  // upper right
-    EXPECT_EQ(c.canvas.at(80, 85), two[1].fill.packed());  // lower right
-    EXPECT_EQ(c.canvas.at(40, 85), 0U);                    // nothing drawn there
+    EXPECT_EQ(c.canvas.at(80, 35), 0xFFFF0000U);  // upper right
+    EXPECT_EQ(c.canvas.at(80, 85), 0xFF0000FFU);  // lower right
+    EXPECT_EQ(c.canvas.at(40, 85), 0U);           // nothing drawn there
     // On the shared edge at three o'clock: darker than either fill and all
     // but opaque (each sector covers half the pixel, the strokes close it).
     const PremulColor edge = PremulColor::unpacked(c.canvas.at(95, 60));

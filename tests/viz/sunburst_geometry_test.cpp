@@ -163,6 +163,21 @@ TEST_F(SunburstHitTest, CentreGoesBack) {
     EXPECT_FALSE(at(110 + 34, 110).inCentre);
 }
 
+TEST_F(SunburstHitTest, EachRingFindsTheSectorUnderThePoint) {
+    // Angles run clockwise from twelve o'clock: "a" is the right half, "b"
+    // the left, and "c" lies on ring 2 over "b".
+    EXPECT_STREQ(nameAt(110 + 44, 110 + 5), "a");
+    EXPECT_STREQ(nameAt(110 + 5, 110 - 44), "a");
+    EXPECT_STREQ(nameAt(110 - 44, 110 + 5), "b");
+    EXPECT_STREQ(nameAt(110 - 5, 110 - 44), "b");
+    EXPECT_STREQ(nameAt(110 - 66, 110 + 5), "c");
+    EXPECT_STREQ(nameAt(110 - 5, 110 + 66), "c");
+    EXPECT_FALSE(at(110 - 44, 110).inCentre);
+    // Nothing lies on ring 2 over a file, nor on ring 3 at all.
+    EXPECT_EQ(nameAt(110 + 66, 110 + 5), nullptr);
+    EXPECT_EQ(nameAt(110 - 90, 110 + 5), nullptr);
+}
+
 TEST_F(SunburstHitTest, RimAndBeyondHitNothing) {
     for (double r : {100.0, 100.5, 109.0}) {
         const SunburstHit h = at(110 - r, 110);

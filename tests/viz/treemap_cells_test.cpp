@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <vector>
 
-#include "colors.h"
 #include "tree_builder.h"
-#include "treemap_layout.h"
 
 namespace tidewell {
 namespace {
@@ -25,23 +24,36 @@ TEST(TreemapCells, CellsAreTheLayoutInsetBy1Point5) {
     TreeBuilder b;
     const NodeRef root = b.root({b.file("a", 6), b.file("b", 6), b.file("c", 4), b.file("d", 3),
                                  b.file("e", 2), b.file("f", 2), b.file("g", 1)});
-    // The 6 x 4 example scaled to a 600 x 400 view.
+    // The 6 x 4 example scaled to a 600 x 400 view: two 300 x 200 cells on
+    // the left, then a row of 4 and 3 (height 700/3) and a row of 2, 2 and 1
+    // (height 500/3), each rectangle's area its share of 240,000.
+    struct Rect {
+        double x, y, w, h;
+    };
+    const Rect layout[] = {
+        {0, 0, 300, 200},
+        {0, 200, 300, 200},
+        {300, 0, 1200.0 / 7, 700.0 / 3},
+        {300 + 1200.0 / 7, 0, 900.0 / 7, 700.0 / 3},
+        {300, 700.0 / 3, 120, 500.0 / 3},
+        {420, 700.0 / 3, 120, 500.0 / 3},
+        {540, 700.0 / 3, 60, 500.0 / 3},
+    };
     const auto cells = treemapCells(root, 600, 400);
-    const auto rects = squarify({60000, 60000, 40000, 30000, 20000, 20000, 10000}, 0, 0, 600, 400);
-    ASSERT_EQ(cells.size(), rects.size());
+    ASSERT_EQ(cells.size(), std::size(layout));
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        EXPECT_EQ(cells[i].node.get(), root->child(static_cast<std::size_t>(rects[i].index)));
-        EXPECT_NEAR(cells[i].rect.x, rects[i].x + 1.5, 1e-9);
-        EXPECT_NEAR(cells[i].rect.y, rects[i].y + 1.5, 1e-9);
-        EXPECT_NEAR(cells[i].rect.width, rects[i].width - 3, 1e-9);
-        EXPECT_NEAR(cells[i].rect.height, rects[i].height - 3, 1e-9);
-        EXPECT_DOUBLE_EQ(cells[i].hue, mapHue(rects[i].index, 7));
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cells[i].node.get(), root->child(i));
+        EXPECT_NEAR(cells[i].rect.x, layout[i].x + 1.5, 1e-9);
+        EXPECT_NEAR(cells[i].rect.y, layout[i].y + 1.5, 1e-9);
+        EXPECT_NEAR(cells[i].rect.width, layout[i].w - 3, 1e-9);
+        EXPECT_NEAR(cells[i].rect.height, layout[i].h - 3, 1e-9);
+        // Hues spread from -8 to 150 over the seven children.
+        EXPECT_NEAR(cells[i].hue, -8.0 + 158.0 * static_cast<double>(i) / 6, 1e-9);
         EXPECT_EQ(cells[i].sizeBytes, cells[i].node->size());
         EXPECT_FALSE(cells[i].isAggregate);
         EXPECT_EQ(cells[i].aggregateCount, 0);
     }
-    EXPECT_DOUBLE_EQ(cells[0].hue, -8.0);
-    EXPECT_DOUBLE_EQ(cells[6].hue, 150.0);
 }
 
 TEST(TreemapCells, SliverBelow1Point5AfterInsetIsDropped) {
@@ -66,7 +78,7 @@ TEST(TreemapCells, ChildrenBeyond350ShareOneAggregateCell) {
         ++aggregates;
         EXPECT_EQ(c.node, root);
         EXPECT_EQ(c.sizeBytes, 150);
-        EXPECT_DOUBLE_EQ(c.hue, mapHue(350, 400));
+        EXPECT_NEAR(c.hue, -8.0 + 158.0 * 350 / 399, 1e-9);  // as the 351st of 400
         EXPECT_TRUE(c.subRects.empty());
     }
     EXPECT_EQ(aggregates, 1);

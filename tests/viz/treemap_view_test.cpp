@@ -195,8 +195,5 @@ TEST(TreemapView, EmptyFolderShowsTheEmptyStateText) {
     EXPECT_GT(inked, 20);
 }
 
-// Not a check: prints how long a full paint and a hover-only repaint of a
-// 351-cell map take at 1120 x 720.
-
 }  // namespace
 }  // namespace tidewell
