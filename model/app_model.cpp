@@ -134,13 +134,12 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
     RunReport report;
 
     // The recorder must watch the root before an identifier is taken, so that
-    // every change after that identifier is in the history.
-    // The identifier is the recorder's answer to a sync: everything it had
-    // seen by then is in the journal below it.
-    auto takeIdentifier = [recording, history, path]() -> std::optional<quint64> {
-        if (!recording || !history || !recording->ensureRecorded(path)) return std::nullopt;
-        if (std::optional<quint64> synced = history->sync(std::chrono::seconds(5))) return synced;
-        return history->currentEventId();
+    // every change after that identifier is in the history. The identifier is
+    // the recorder's answer to a sync: everything it had seen by then is in
+    // the journal below it. Without one the tree is not cached.
+    auto takeIdentifier = [recording, path]() -> std::optional<quint64> {
+        if (!recording) return std::nullopt;
+        return recording->identifierFor(path);
     };
 
     sink(status("önbellek denetleniyor…"));
@@ -172,8 +171,10 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
             NodeRef cachedRoot = cached->root;
             auto changes = std::make_shared<const ChangeSet>(std::move(*answer.changes));
             PoolCall refreshing(*pool, [=] {
+                const std::shared_ptr<ScanObserver> observer =
+                    recording ? recording->scanObserver() : nullptr;
                 return engine->refresh(cachedRoot, path, *changes, *skips, sink, stop,
-                                       recording ? recording->scanObserver() : nullptr);
+                                       observer.get());
             });
             NodeRef refreshed = co_await refreshing;
             if (!self || run->cancelled()) co_return NodeRef();
@@ -200,8 +201,9 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
         self->pickedFolderName_ ? std::optional(self->pickedFolderName_->toStdString())
                                 : std::nullopt;
     PoolCall scanning(*pool, [=] {
-        return engine->scan(path, name, *skips, sink, stop,
-                            recording ? recording->scanObserver() : nullptr);
+        const std::shared_ptr<ScanObserver> observer =
+            recording ? recording->scanObserver() : nullptr;
+        return engine->scan(path, name, *skips, sink, stop, observer.get());
     });
     NodeRef root = co_await scanning;
     if (!root) co_return NodeRef();

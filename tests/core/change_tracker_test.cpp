@@ -39,14 +39,19 @@ class Recording : public ::testing::Test {
         options.flushInterval = flush;
         recorder = ChangeRecorder::start(journal.path(), options);
         ASSERT_TRUE(recorder);
-        recorder->recordRoot(tree.path(), true);
+        ASSERT_TRUE(recorder->recordRoot(tree.path(), true));
     }
     ChangeTracker::Answer ask(std::uint64_t since, std::int64_t maxEvents = 60000,
                               double timeout = 15.0, JournalHistory::Options o = {}) {
         JournalHistory history(journal.path(), o);
         return ChangeTracker::ask(history, tree.path(), since, maxEvents, timeout);
     }
-    std::uint64_t now() { return JournalHistory(journal.path()).currentEventId(); }
+    // The recorder's answer to a sync: everything it saw so far lies below it.
+    std::uint64_t now() {
+        const auto synced = JournalHistory(journal.path()).sync(std::chrono::seconds(10));
+        EXPECT_TRUE(synced.id) << synced.failure;
+        return synced.id.value_or(0);
+    }
 
     TempDir tree;
     TempDir journal;
@@ -183,7 +188,7 @@ TEST(HistoryRecording, UsesTheServiceWhenItHoldsTheJournal) {
         auto daemon = ChangeRecorder::start(journal.path(), service);
         ASSERT_TRUE(daemon);
         HistoryRecording app(journal.path());
-        ASSERT_TRUE(app.ensureRecorded(tree.path()));
+        ASSERT_TRUE(app.identifierFor(tree.path()));
         EXPECT_TRUE(app.usesService());
         EXPECT_EQ(app.scanObserver(), nullptr);
         EXPECT_TRUE(daemon->isRecorded(tree / "x"));
@@ -198,7 +203,7 @@ TEST(HistoryRecording, UsesTheServiceWhenItHoldsTheJournal) {
     }
     // No service: the application records by itself.
     HistoryRecording app(journal.path());
-    ASSERT_TRUE(app.ensureRecorded(tree.path()));
+    ASSERT_TRUE(app.identifierFor(tree.path()));
     EXPECT_FALSE(app.usesService());
     EXPECT_NE(app.scanObserver(), nullptr);
 }
