@@ -28,7 +28,12 @@ constexpr std::uint32_t kDirectoryMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM |
                                          IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
                                          IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
 constexpr std::uint32_t kHistoryMask =
-    IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+// The folder holding the history folder: its removal shows there at once,
+// while the history folder's own deletion waits for this process's
+// descriptors of it to close.
+constexpr std::uint32_t kParentMask =
+    IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 constexpr std::string_view kSyncPrefix = "sync-";
 constexpr std::size_t kMaxRequestBytes = 65536;
 
@@ -103,13 +108,16 @@ std::unique_ptr<ChangeRecorder> ChangeRecorder::start(const std::string& dirIn, 
     if (!fds.inotify || !fds.wake || !fds.stopped || !fds.dir || !fds.mounts) return nullptr;
     // Sync requests come through this watch: without it nothing could be answered.
     const int wd = ::inotify_add_watch(fds.inotify.get(), dir.c_str(), kHistoryMask);
-    if (wd < 0) return nullptr;
+    const std::string parent = dir.substr(0, std::max<std::size_t>(dir.rfind('/'), 1));
+    const int parentWd = ::inotify_add_watch(fds.inotify.get(), parent.c_str(), kParentMask);
+    if (wd < 0 || parentWd < 0) return nullptr;
     return std::make_unique<ChangeRecorder>(Started{}, std::move(writer), dir, options,
-                                            std::move(fds), wd);
+                                            std::move(fds), wd, parentWd);
 }
 
 ChangeRecorder::ChangeRecorder(Started, std::unique_ptr<journal::JournalWriter> writer,
-                               std::string dir, Options options, Descriptors fds, int historyWd)
+                               std::string dir, Options options, Descriptors fds, int historyWd,
+                               int parentWd)
     : dir_(std::move(dir)),
       options_(options),
       inotifyFd_(std::move(fds.inotify)),
@@ -118,6 +126,7 @@ ChangeRecorder::ChangeRecorder(Started, std::unique_ptr<journal::JournalWriter> 
       dirFd_(std::move(fds.dir)),
       mountsFd_(std::move(fds.mounts)),
       historyWd_(historyWd),
+      parentWd_(parentWd),
       writer_(std::move(writer)) {
     mounts_ = history::parseMounts(history::readMountInfo(mountsFd_.get()));
     {
@@ -403,7 +412,9 @@ void ChangeRecorder::forgetTree(const std::string& path) {
             if (isAtOrBelow(p, path) && !skipped(p, kept)) gone.push_back(wd);
         for (const int wd : gone) watches_.erase(wd);
     }
-    for (const int wd : gone) ::inotify_rm_watch(inotifyFd_.get(), wd);
+    // The history folder's parent keeps its watch.
+    for (const int wd : gone)
+        if (wd != parentWd_) ::inotify_rm_watch(inotifyFd_.get(), wd);
 }
 
 void ChangeRecorder::loseRoot(const std::string& root, std::uint32_t flag) {
@@ -539,15 +550,19 @@ void ChangeRecorder::handleEvent(std::uint32_t mask, int wd, const std::string& 
         loseRootsWhere(journal::kRootLost, [](const Root&) { return true; });
         return;
     }
-    if (wd == historyWd_) {
-        if ((mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) != 0)
+    if (wd == historyWd_ || wd == parentWd_) {
+        if ((mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) != 0 ||
+            !journalIsAt(dir_))
             return stopWith("the history folder was removed");
-        if (std::string_view(name).starts_with(kSyncPrefix) && (mask & IN_MOVED_TO) != 0)
-            answerSync(name);
-        else if (name == "roots" && options_.followRootsFile &&
-                 (mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0)
-            reloadRootsFile();
-        return;
+        if (wd == historyWd_) {
+            if (std::string_view(name).starts_with(kSyncPrefix) && (mask & IN_MOVED_TO) != 0)
+                answerSync(name);
+            else if (name == "roots" && options_.followRootsFile &&
+                     (mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0)
+                reloadRootsFile();
+            return;
+        }
+        // The parent may be in a recorded tree too, with the same watch.
     }
     std::string dir;
     {

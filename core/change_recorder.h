@@ -85,7 +85,7 @@ class ChangeRecorder : public ScanObserver {
         UniqueFd inotify, wake, stopped, dir, mounts;
     };
     ChangeRecorder(Started, std::unique_ptr<journal::JournalWriter> writer, std::string dir,
-                   Options options, Descriptors fds, int historyWd);
+                   Options options, Descriptors fds, int historyWd, int parentWd);
 
   private:
     struct Root {
@@ -131,6 +131,7 @@ class ChangeRecorder : public ScanObserver {
     const UniqueFd dirFd_;
     const UniqueFd mountsFd_;
     const int historyWd_;
+    const int parentWd_;
     std::atomic<bool> stopping_{false};  // asked to stop by the owner
     std::atomic<bool> stopped_{false};   // stopped by itself
 

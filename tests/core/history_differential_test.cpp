@@ -23,15 +23,12 @@ namespace {
 
 using test::Backend;
 using test::HistorySession;
+using test::must;
 using test::TempDir;
 
 namespace fs = std::filesystem;
 
 // ---- file system operations the cases are made of ---------------------------
-
-void must(bool ok, const std::string& what) {
-    if (!ok) throw std::runtime_error("could not " + what);
-}
 
 void writeFile(const std::string& path, std::size_t bytes, bool append = false) {
     const int fd =
@@ -55,56 +52,6 @@ void move(const std::string& from, const std::string& to) {
 
 void run(const std::string& command) {
     must(test::shell(command), "run " + command);
-}
-
-// Removes a tree by descriptors, so that paths too long for the system go too.
-void removeTree(int parentFd, const char* name) {
-    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        ::unlinkat(parentFd, name, 0);
-        return;
-    }
-    const std::unique_ptr<DIR, int (*)(DIR*)> d(::fdopendir(fd), ::closedir);
-    std::vector<std::string> names;
-    while (const dirent* e = ::readdir(d.get()))
-        if (std::string_view(e->d_name) != "." && std::string_view(e->d_name) != "..")
-            names.emplace_back(e->d_name);
-    for (const std::string& n : names) removeTree(fd, n.c_str());
-    ::unlinkat(parentFd, name, AT_REMOVEDIR);
-}
-
-// A chain of folders whose path is longer than the system takes: it cannot be
-// watched (or read) by path.
-void makeDeepChain(const std::string& top) {
-    makeDirs(top);
-    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const std::string name(200, 'd');
-    for (int level = 0; level < 24; ++level) {
-        ::mkdirat(fd, name.c_str(), 0755);
-        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        fd = next;
-        must(fd >= 0, "make a deep chain");
-    }
-    const int file = ::openat(fd, "bottom", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    must(file >= 0 && ::write(file, "x", 1) == 1, "write at the bottom");
-    ::close(file);
-    ::close(fd);
-}
-
-void damageNewestSegment(const std::string& journalDir) {
-    const std::vector<journal::Segment> segments = journal::listSegments(journalDir);
-    must(!segments.empty(), "find a segment");
-    const std::string& path = segments.back().path;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    struct stat st {};
-    must(fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size > 16, "open " + path);
-    char c = 0;
-    const off_t at = st.st_size / 2;
-    must(::pread(fd, &c, 1, at) == 1, "read " + path);
-    c = static_cast<char>(c ^ 0x5a);
-    must(::pwrite(fd, &c, 1, at) == 1, "damage " + path);
-    ::close(fd);
 }
 
 // ---- cases ----------------------------------------------------------------------
@@ -337,11 +284,11 @@ std::vector<Case> everydayAndRootCases() {
     cases.push_back(file);
     Case deep{"a folder too deep to watch",
               "S",
-              {step("the deep folder", [](const Area& a) { makeDeepChain(a / "S/long"); }),
+              {step("the deep folder", [](const Area& a) { test::makeDeepChain(a / "S/long"); }),
                step("a change beside it", [](const Area& a) { writeFile(a / "S/a/z", 100); })}};
     deep.cleanup = [](const Area& a) {
         const int fd = ::open((a / "S").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        removeTree(fd, "long");
+        test::removeTree(fd, "long");
         ::close(fd);
     };
     cases.push_back(deep);
@@ -387,7 +334,7 @@ std::vector<Case> journalCases() {
                      {Step{"the damage",
                            [](const Area& a, HistorySession& s) {
                                writeFile(a / "S/a/before", 100);
-                               damageNewestSegment(s.journalDir());
+                               test::damageNewestSegment(s.journalDir());
                                writeFile(a / "S/a/after", 100);
                            }},
                       step(

@@ -1,5 +1,6 @@
 #include "history_fixture.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -7,16 +8,19 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <stdexcept>
 
 #include "change_tracker.h"
+#include "journal.h"
 #include "journal_history.h"
 #include "user_dirs.h"
 
@@ -225,6 +229,57 @@ ChildRun inChild(const ChildSetup& setup, const std::function<std::vector<std::s
 
 bool shell(const std::string& command) {
     return std::system(command.c_str()) == 0;
+}
+
+void must(bool ok, const std::string& what) {
+    if (!ok) throw std::runtime_error("could not " + what);
+}
+
+void removeTree(int parentFd, const char* name) {
+    const int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        ::unlinkat(parentFd, name, 0);
+        return;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> d(::fdopendir(fd), ::closedir);
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(d.get()))
+        if (std::string_view(e->d_name) != "." && std::string_view(e->d_name) != "..")
+            names.emplace_back(e->d_name);
+    for (const std::string& n : names) removeTree(fd, n.c_str());
+    ::unlinkat(parentFd, name, AT_REMOVEDIR);
+}
+
+void makeDeepChain(const std::string& top) {
+    std::filesystem::create_directories(top);
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string name(200, 'd');
+    for (int level = 0; level < 24; ++level) {
+        ::mkdirat(fd, name.c_str(), 0755);
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        must(fd >= 0, "make a deep chain");
+    }
+    const int file = ::openat(fd, "bottom", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    must(file >= 0 && ::write(file, "x", 1) == 1, "write at the bottom");
+    ::close(file);
+    ::close(fd);
+}
+
+void damageNewestSegment(const std::string& journalDir) {
+    const std::vector<journal::Segment> segments = journal::listSegments(journalDir);
+    must(!segments.empty(), "find a segment");
+    const std::string& path = segments.back().path;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    struct stat st {};
+    must(fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size > 16, "open " + path);
+    char c = 0;
+    const off_t at = st.st_size / 2;
+    must(::pread(fd, &c, 1, at) == 1, "read " + path);
+    c = static_cast<char>(c ^ 0x5a);
+    must(::pwrite(fd, &c, 1, at) == 1, "damage " + path);
+    ::close(fd);
 }
 
 }  // namespace tidewell::test

@@ -103,4 +103,17 @@ ChildRun inChild(const ChildSetup& setup, const std::function<std::vector<std::s
 // Runs a shell command (in this process's mount namespace); false when it failed.
 bool shell(const std::string& command);
 
+// Throws "could not <what>" unless `ok`.
+void must(bool ok, const std::string& what);
+
+// A chain of folders under `top` whose path is longer than the system takes:
+// it can be neither watched nor read by path.
+void makeDeepChain(const std::string& top);
+// Removes `name` in the folder `parentFd` and all below it, by descriptors,
+// so that paths too long for the system go too.
+void removeTree(int parentFd, const char* name);
+
+// Flips a byte in the middle of the newest segment of a journal.
+void damageNewestSegment(const std::string& journalDir);
+
 }  // namespace tidewell::test
