@@ -261,17 +261,34 @@ std::optional<std::uint64_t> ChangeRecorder::recordRoot(const std::string& rootI
 
     // Covered by a recorded root that is still the directory it was?
     std::vector<std::string> replaced;
+    std::optional<Root> partial;
     {
         std::shared_lock lock(rootsMutex_);
         for (const Root& r : roots_) {
             if (r.starting || !isAtOrBelow(root, r.path) || skipped(root, r.skips)) continue;
             struct stat st {};
-            if (::stat(r.path.c_str(), &st) == 0 && st.st_dev == r.device && st.st_ino == r.inode)
-                return r.since;
+            if (::stat(r.path.c_str(), &st) == 0 && st.st_dev == r.device &&
+                st.st_ino == r.inode) {
+                if (!watchWholeTree || r.whole) return r.since;
+                partial = r;
+                break;
+            }
             replaced.push_back(r.path);
         }
     }
     for (const std::string& p : replaced) loseRoot(p, journal::kRootLost);
+    if (partial) {
+        // Recorded for this process's own scans, which watch what they read;
+        // whoever else asks needs the whole tree watched now.
+        if (watchTree(partial->path, partial->skips)) {
+            std::unique_lock lock(rootsMutex_);
+            for (Root& r : roots_)
+                if (r.serial == partial->serial) {
+                    r.whole = true;
+                    return r.since;
+                }
+        }
+    }
 
     const std::vector<std::string> skips = skipsFor(root);
     if (!history::unwatchableReason(currentMounts(), root, skips).empty()) return std::nullopt;
@@ -280,7 +297,8 @@ std::optional<std::uint64_t> ChangeRecorder::recordRoot(const std::string& rootI
     {
         std::unique_lock lock(rootsMutex_);
         serial = ++nextSerial_;
-        roots_.push_back(Root{root, 0, before.st_dev, before.st_ino, skips, serial, true, false});
+        roots_.push_back(
+            Root{root, 0, before.st_dev, before.st_ino, skips, serial, true, false, watchWholeTree});
     }
     bool ok = addWatch(root) == Watch::added && (!watchWholeTree || watchTree(root, skips));
     struct stat after {};

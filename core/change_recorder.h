@@ -97,6 +97,7 @@ class ChangeRecorder : public ScanObserver {
         std::uint64_t serial = 0;        // tells apart two starts of one path
         bool starting = false;           // being watched, not yet recorded
         bool failed = false;             // a watch failed while starting
+        bool whole = false;  // its whole tree was watched at once, not left to scans
     };
     static constexpr std::size_t kNoRoot = static_cast<std::size_t>(-1);
     enum class Watch { added, existed, vanished, failed };

@@ -341,6 +341,25 @@ TEST(HistoryRecording, UsesTheServiceWhenItHoldsTheJournal) {
     EXPECT_TRUE(journal::writerIsRunning(journal.path()));
 }
 
+// Another copy of the application may hold the journal: its recorder then
+// answers for this one, which adds no watches of its own while scanning.
+TEST(HistoryRecording, ARecorderAskedByAnotherWatchesTheWholeTree) {
+    TempDir journal, tree;
+    tree.mkdir("deep");
+    tree.mkdir("deep/er");
+    HistoryRecording first(journal.path());
+    ASSERT_TRUE(first.identifierFor(tree.path()));  // records the root, leaves the rest to scans
+    ASSERT_FALSE(first.usesService());
+    HistoryRecording second(journal.path());
+    test::UpdatedTree updated(second, journal.path(), tree.path());
+    updated.update();
+    EXPECT_TRUE(second.usesService());
+    tree.write("deep/er/new", 5000);
+    updated.update();
+    EXPECT_TRUE(updated.refreshed());
+    EXPECT_EQ(updated.differenceFromFreshScan(), "");
+}
+
 // A history that delivers what a test scripts, for the tracker's own rules.
 class ScriptedHistory : public HistorySource {
   public:
