@@ -267,8 +267,7 @@ std::optional<std::uint64_t> ChangeRecorder::recordRoot(const std::string& rootI
         for (const Root& r : roots_) {
             if (r.starting || !isAtOrBelow(root, r.path) || skipped(root, r.skips)) continue;
             struct stat st {};
-            if (::stat(r.path.c_str(), &st) == 0 && st.st_dev == r.device &&
-                st.st_ino == r.inode) {
+            if (::stat(r.path.c_str(), &st) == 0 && st.st_dev == r.device && st.st_ino == r.inode) {
                 if (!watchWholeTree || r.whole) return r.since;
                 partial = r;
                 break;
@@ -297,8 +296,8 @@ std::optional<std::uint64_t> ChangeRecorder::recordRoot(const std::string& rootI
     {
         std::unique_lock lock(rootsMutex_);
         serial = ++nextSerial_;
-        roots_.push_back(
-            Root{root, 0, before.st_dev, before.st_ino, skips, serial, true, false, watchWholeTree});
+        roots_.push_back(Root{root, 0, before.st_dev, before.st_ino, skips, serial, true, false,
+                              watchWholeTree});
     }
     bool ok = addWatch(root) == Watch::added && (!watchWholeTree || watchTree(root, skips));
     struct stat after {};
@@ -415,14 +414,8 @@ void ChangeRecorder::watchFailed(const std::string& path) {
     });
 }
 
-// Watches at or below `path` go, except those a recorded root still needs.
-void ChangeRecorder::forgetTree(const std::string& path) {
-    std::vector<std::string> kept;
-    {
-        std::shared_lock lock(rootsMutex_);
-        for (const Root& r : roots_)
-            if (r.path != path && isAtOrBelow(r.path, path)) kept.push_back(r.path);
-    }
+// Watches at or below `path` go, but those under one of `kept`.
+void ChangeRecorder::forgetTree(const std::string& path, const std::vector<std::string>& kept) {
     std::vector<int> gone;
     {
         std::lock_guard lock(watchMutex_);
@@ -435,13 +428,24 @@ void ChangeRecorder::forgetTree(const std::string& path) {
         if (wd != parentWd_) ::inotify_rm_watch(inotifyFd_.get(), wd);
 }
 
+void ChangeRecorder::renameWatches(const std::string& from, const std::string& to) {
+    std::lock_guard lock(watchMutex_);
+    for (auto& [wd, p] : watches_)
+        if (isAtOrBelow(p, from)) p = to + p.substr(from.size());
+}
+
+// Roots inside a folder that moved are no longer at their paths.
+void ChangeRecorder::loseRootsBelow(const std::string& path) {
+    loseRootsWhere(journal::kRootLost, [&](const Root& r) { return isAtOrBelow(r.path, path); });
+}
+
 void ChangeRecorder::loseRoot(const std::string& root, std::uint32_t flag) {
     loseRootsWhere(flag, [&](const Root& r) { return r.path == root; });
 }
 
 void ChangeRecorder::loseRootsWhere(std::uint32_t flag,
                                     const std::function<bool(const Root&)>& which) {
-    std::vector<std::string> lost;
+    std::vector<std::string> lost, kept;
     {
         std::unique_lock rootsLock(rootsMutex_);
         for (Root& r : roots_) {
@@ -455,11 +459,13 @@ void ChangeRecorder::loseRootsWhere(std::uint32_t flag,
         std::erase_if(roots_, [&](const Root& r) {
             return !r.starting && std::find(lost.begin(), lost.end(), r.path) != lost.end();
         });
+        for (const Root& r : roots_) kept.push_back(r.path);
         std::lock_guard lock(mutex_);
         for (const std::string& p : lost) queueLocked(flag, p);
         writeActiveFileLocked();
     }
-    for (const std::string& p : lost) forgetTree(p);
+    // A root inside another keeps the watches the outer one needs.
+    for (const std::string& p : lost) forgetTree(p, kept);
 }
 
 // Something mounted or unmounted in or above a root changes what its path
@@ -494,7 +500,21 @@ std::optional<std::uint64_t> ChangeRecorder::flushLocked() {
     if (writer_ && !pending_.empty()) id = writer_->append(pending_);
     pending_.clear();
     pendingKeys_.clear();
+    modifiedFiles_.clear();
     return id;
+}
+
+// A file written through one of several names changes under all of them,
+// but only the folder of that one hears of it.
+void ChangeRecorder::checkOtherNames(const std::string& dir, const std::string& name) {
+    std::string path = childPath(dir, name);
+    {
+        std::lock_guard lock(mutex_);
+        if (!modifiedFiles_.insert(path).second) return;  // seen since the last write-out
+    }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink > 1)
+        queue(journal::kSeveralNames, dir);
 }
 
 void ChangeRecorder::answerSync(const std::string& name) {
@@ -555,12 +575,20 @@ void ChangeRecorder::handleEvents(const char* buffer, std::size_t length) {
         std::memcpy(&ev, buffer + at, sizeof ev);
         const std::string name = ev.len > 0 ? std::string(buffer + at + sizeof ev) : std::string();
         at += sizeof ev + ev.len;
-        handleEvent(ev.mask, ev.wd, name);
+        handleEvent(ev.mask, ev.wd, ev.cookie, name);
         if (stopped_) return;
     }
 }
 
-void ChangeRecorder::handleEvent(std::uint32_t mask, int wd, const std::string& name) {
+void ChangeRecorder::handleEvent(std::uint32_t mask, int wd, std::uint32_t cookie,
+                                 const std::string& name) {
+    // A folder moved out of a watched one keeps its watches if the next event
+    // moves it into a watched one; otherwise it has left the recorded trees.
+    if (movedAway_ && !((mask & IN_MOVED_TO) != 0 && cookie == movedAway_->first)) {
+        loseRootsBelow(movedAway_->second);
+        forgetTree(movedAway_->second, {});
+        movedAway_.reset();
+    }
     if ((mask & IN_Q_OVERFLOW) != 0) {
         // Events were lost, a new folder's creation perhaps: no tree can be
         // known to be fully watched any more.
@@ -615,14 +643,27 @@ void ChangeRecorder::handleEvent(std::uint32_t mask, int wd, const std::string& 
         return;
     }
     queue(0, dir);
+    if ((mask & IN_MODIFY) != 0 && (mask & IN_ISDIR) == 0 && !name.empty())
+        checkOtherNames(dir, name);
     if ((mask & IN_ISDIR) == 0 || name.empty()) return;
     const std::string child = childPath(dir, name);
-    if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+    if ((mask & IN_MOVED_TO) != 0 && movedAway_) {
+        // Moved within the watched trees: its watches stay, under the new
+        // path, so nothing written into it meanwhile is missed. It is walked
+        // all the same: a folder made in it before the move was watched by a
+        // path that no longer led there. And it is read again: it may have
+        // replaced an empty folder of that name.
+        loseRootsBelow(movedAway_->second);
+        renameWatches(movedAway_->second, child);
+        movedAway_.reset();
+        watchTree(child, skipsAt(child));
+        queue(journal::kMustScanSubdirs, child);
+    } else if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
         // Entries may have landed before the watch: read it all again.
         watchTree(child, skipsAt(child));
         queue(journal::kMustScanSubdirs, child);
     } else if ((mask & IN_MOVED_FROM) != 0) {
-        forgetTree(child);
+        movedAway_.emplace(cookie, child);
     } else if ((mask & IN_ATTRIB) != 0) {
         // Its permissions or owner changed: it may read differently now, and
         // a folder that could not be watched before may be watchable.

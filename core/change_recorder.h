@@ -97,7 +97,7 @@ class ChangeRecorder : public ScanObserver {
         std::uint64_t serial = 0;        // tells apart two starts of one path
         bool starting = false;           // being watched, not yet recorded
         bool failed = false;             // a watch failed while starting
-        bool whole = false;  // its whole tree was watched at once, not left to scans
+        bool whole = false;              // its whole tree was watched at once, not left to scans
     };
     static constexpr std::size_t kNoRoot = static_cast<std::size_t>(-1);
     enum class Watch { added, existed, vanished, failed };
@@ -106,14 +106,17 @@ class ChangeRecorder : public ScanObserver {
     void loop();
     void stopWith(const std::string& reason);
     void handleEvents(const char* buffer, std::size_t length);
-    void handleEvent(std::uint32_t mask, int wd, const std::string& name);
+    void handleEvent(std::uint32_t mask, int wd, std::uint32_t cookie, const std::string& name);
     Watch addWatch(const std::string& path, bool onlyNew = false);
     bool watchTree(const std::string& path, const std::vector<std::string>& skips);
     void watchFailed(const std::string& path);
-    void forgetTree(const std::string& path);
+    void forgetTree(const std::string& path, const std::vector<std::string>& kept);
+    void renameWatches(const std::string& from, const std::string& to);
     void loseRoot(const std::string& root, std::uint32_t flag);
+    void loseRootsBelow(const std::string& path);
     void loseRootsWhere(std::uint32_t flag, const std::function<bool(const Root&)>& which);
     void checkMounts();
+    void checkOtherNames(const std::string& dir, const std::string& name);
     void queue(std::uint32_t flags, std::string path);
     void queueLocked(std::uint32_t flags, std::string path);
     std::optional<std::uint64_t> flushLocked();
@@ -133,6 +136,9 @@ class ChangeRecorder : public ScanObserver {
     const UniqueFd mountsFd_;
     const int historyWd_;
     const int parentWd_;
+    // A folder just moved out of a watched one (the move's cookie and its old
+    // path), until the next event tells where it went. The recorder's thread only.
+    std::optional<std::pair<std::uint32_t, std::string>> movedAway_;
     std::atomic<bool> stopping_{false};  // asked to stop by the owner
     std::atomic<bool> stopped_{false};   // stopped by itself
 
@@ -147,7 +153,8 @@ class ChangeRecorder : public ScanObserver {
     mutable std::mutex mutex_;                      // guards everything below, the writer included
     std::unique_ptr<journal::JournalWriter> writer_;
     std::vector<journal::NewRecord> pending_;
-    std::unordered_set<std::string> pendingKeys_;  // repeats within one flush are dropped
+    std::unordered_set<std::string> pendingKeys_;    // repeats within one flush are dropped
+    std::unordered_set<std::string> modifiedFiles_;  // files checked for other names, likewise
     std::chrono::steady_clock::time_point firstPending_;
     std::string failure_;
 

@@ -38,15 +38,18 @@ namespace tidewell::journal {
 
 // Flags. The low byte keeps the change history's own values.
 constexpr std::uint32_t kMustScanSubdirs = 0x01;
-constexpr std::uint32_t kUserDropped =
-    0x02;  // path: a root with a folder that could not be watched
+// path: a root with a folder under it that could not be watched.
+constexpr std::uint32_t kUserDropped = 0x02;
 constexpr std::uint32_t kKernelDropped = 0x04;  // the inotify queue overflowed
 constexpr std::uint32_t kUnmount = 0x80;
 constexpr std::uint32_t kRecordingStarted = 0x100;  // path: a root now recorded
 constexpr std::uint32_t kWriterStarted = 0x200;     // a new writer; nothing before is trusted
 constexpr std::uint32_t kSync = 0x400;              // path: the token of a sync request
-constexpr std::uint32_t kRootLost =
-    0x800;  // path: a root no longer watched (moved, gone, remounted)
+// path: a root no longer watched (gone, moved, replaced, remounted).
+constexpr std::uint32_t kRootLost = 0x800;
+// path: a folder where a file with other names changed. inotify tells only
+// the folder of the name written through, so any tree may be stale.
+constexpr std::uint32_t kSeveralNames = 0x1000;
 
 constexpr int kCounterBits = 40;
 constexpr std::uint64_t epochOf(std::uint64_t id) {

@@ -159,6 +159,9 @@ class JournalStream : public HistoryStream {
         if ((r.flags & kKernelDropped) != 0)
             return HistoryEvent{
                 {}, history::kKernelDropped, "events were lost (inotify queue overflow)"};
+        if ((r.flags & kSeveralNames) != 0)
+            return HistoryEvent{
+                {}, history::kUserDropped, "a file with several names changed in " + r.path};
         if (!overlaps(r.path, root_)) return std::nullopt;
         if ((r.flags & kRecordingStarted) != 0)
             return HistoryEvent{r.path, history::kUserDropped,

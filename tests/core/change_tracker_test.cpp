@@ -195,6 +195,25 @@ TEST_F(Recording, BurstIsWrittenInFewWrites) {
     EXPECT_LT(recorder->journalWrites() - writesBefore, 60u);
 }
 
+// A folder made, then its parent moved before the recorder got to either:
+// the folder's new place is watched all the same.
+TEST_F(Recording, AFolderMadeJustBeforeItsParentMovedIsWatched) {
+    for (int round = 0; round < 20; ++round) {
+        const std::string from = "p" + std::to_string(round);
+        const std::string to = "q" + std::to_string(round);
+        tree.mkdir(from);
+        now();
+        tree.mkdir(from + "/made");
+        std::filesystem::rename(tree / from, tree / to);
+        now();
+        const std::uint64_t since = now();
+        tree.write(to + "/made/f", 10);
+        const ChangeTracker::Answer answer = ask(since);
+        ASSERT_TRUE(answer.changes) << answer.reason;
+        EXPECT_TRUE(contains(answer.changes->changedDirs, tree / (to + "/made"))) << round;
+    }
+}
+
 TEST_F(Recording, PermissionChangesAreRecorded) {
     const std::uint64_t since = now();
     ASSERT_EQ(::chmod((tree / "a").c_str(), 0700), 0);

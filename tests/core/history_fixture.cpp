@@ -38,9 +38,9 @@ std::string describe(const FileNode& n) {
            " B with " + std::to_string(n.childCount()) + " children";
 }
 
+// The deepest difference first: a wrong size shows where it comes from.
 std::string difference(const FileNode& e, const FileNode& a, const std::string& path) {
-    if (e.isDirectory() != a.isDirectory() || e.size() != a.size() ||
-        e.childCount() != a.childCount())
+    if (e.isDirectory() != a.isDirectory())
         return path + ": expected " + describe(e) + ", got " + describe(a);
     std::map<std::string_view, const FileNode*> byName;
     for (const FileNode* c : a.children()) byName.emplace(c->name(), c);
@@ -51,6 +51,8 @@ std::string difference(const FileNode& e, const FileNode& a, const std::string& 
         std::string d = difference(*c, *it->second, childPath);
         if (!d.empty()) return d;
     }
+    if (e.size() != a.size() || e.childCount() != a.childCount())
+        return path + ": expected " + describe(e) + ", got " + describe(a);
     return {};
 }
 
@@ -135,7 +137,12 @@ std::string UpdatedTree::update() {
             JournalHistory history(journalDir_);
             answer = ChangeTracker::ask(history, root_, *treeId_, kMaxEvents, kTimeoutSeconds);
         }
+        lastChanges_.clear();
         if (answer.changes) {
+            for (const std::string& d : answer.changes->subtreeDirs)
+                lastChanges_ += "subtree " + d + "; ";
+            for (const std::string& d : answer.changes->changedDirs)
+                lastChanges_ += "changed " + d + "; ";
             const std::shared_ptr<ScanObserver> observer = recording_.scanObserver();
             if (engine_.refresh(tree_, root_, *answer.changes, {}, {}, {}, observer.get())) {
                 treeId_ = queryId;

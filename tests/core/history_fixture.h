@@ -59,6 +59,8 @@ class UpdatedTree {
     bool refreshed() const { return refreshed_; }
     // The difference from a scan made now, or empty.
     std::string differenceFromFreshScan();
+    // The change set of the last refresh, for failure messages.
+    std::string lastChanges() const { return lastChanges_; }
 
   private:
     HistoryRecording& recording_;
@@ -68,6 +70,7 @@ class UpdatedTree {
     NodeRef tree_;
     std::optional<std::uint64_t> treeId_;  // the tree is cached only with one
     bool refreshed_ = false;
+    std::string lastChanges_;
 };
 
 enum class Backend { inProcess, service };
