@@ -65,7 +65,7 @@ bool sameDirectory(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-void signal(int eventFd) {
+void notify(int eventFd) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(eventFd, &one, sizeof one);
 }
@@ -137,20 +137,20 @@ ChangeRecorder::ChangeRecorder(Started, std::unique_ptr<journal::JournalWriter> 
     // Requests made while no writer ran.
     for (const std::string& name : namesStartingWith(dirFd_.get(), kSyncPrefix)) answerSync(name);
     thread_ = std::thread([this] { run(); });
-    if (!failure().empty()) signal(wakeFd_.get());
+    if (!failure().empty()) notify(wakeFd_.get());
 }
 
 ChangeRecorder::~ChangeRecorder() {
     stopping_ = true;
-    signal(wakeFd_.get());
+    notify(wakeFd_.get());
     thread_.join();
     std::lock_guard lock(mutex_);
     if (writer_) flushLocked();
 }
 
 bool ChangeRecorder::journalIsAt(const std::string& path) const {
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     return ::fstat(dirFd_.get(), &held) == 0 && held.st_nlink > 0 &&
            ::stat(path.c_str(), &named) == 0 && sameDirectory(held, named);
 }
@@ -228,7 +228,7 @@ void ChangeRecorder::stopWith(const std::string& reason) {
         const std::string answer = "fail-" + name.substr(kSyncPrefix.size());
         ::renameat(dirFd_.get(), name.c_str(), dirFd_.get(), answer.c_str());
     }
-    signal(stoppedFd_.get());
+    notify(stoppedFd_.get());
 }
 
 std::size_t ChangeRecorder::findRootLocked(std::string_view path, bool evenStarting) const {
@@ -303,26 +303,30 @@ std::optional<std::uint64_t> ChangeRecorder::recordRoot(const std::string& rootI
     struct stat after {};
     ok = ok && ::stat(root.c_str(), &after) == 0 && sameDirectory(before, after);
 
-    std::unique_lock rootsLock(rootsMutex_);
-    auto it = std::find_if(roots_.begin(), roots_.end(),
-                           [&](const Root& r) { return r.serial == serial; });
-    if (it == roots_.end()) return std::nullopt;  // recording stopped meanwhile
-    std::lock_guard lock(mutex_);
-    if (!ok || it->failed || !writer_) {
+    std::optional<std::uint64_t> id;
+    std::vector<std::string> kept;
+    {
+        std::unique_lock rootsLock(rootsMutex_);
+        auto it = std::find_if(roots_.begin(), roots_.end(),
+                               [&](const Root& r) { return r.serial == serial; });
+        if (it == roots_.end()) return std::nullopt;  // recording stopped meanwhile
+        std::lock_guard lock(mutex_);
+        if (ok && !it->failed && writer_) {
+            // Older events go first, so the start record follows everything before it.
+            pending_.push_back({journal::kRecordingStarted, root});
+            id = flushLocked();
+        }
+        if (id) {
+            it->starting = false;
+            it->since = *id;
+            return writeActiveFileLocked() ? id : std::nullopt;
+        }
         roots_.erase(it);
-        return std::nullopt;
+        for (const Root& r : roots_) kept.push_back(r.path);
     }
-    // Older events go first, so the start record follows everything before it.
-    pending_.push_back({journal::kRecordingStarted, root});
-    const std::optional<std::uint64_t> id = flushLocked();
-    if (!id) {
-        roots_.erase(it);
-        return std::nullopt;
-    }
-    it->starting = false;
-    it->since = *id;
-    if (!writeActiveFileLocked()) return std::nullopt;
-    return id;
+    // Not recorded after all: its watches would only make noise.
+    forgetTree(root, kept);
+    return std::nullopt;
 }
 
 void ChangeRecorder::willReadDirectory(const std::string& path) {
@@ -561,7 +565,7 @@ bool ChangeRecorder::writeActiveFileLocked() {
     if (history::writeActiveRoots(dir_, list)) return true;
     // Readers would go by a stale list: stop rather than mislead them.
     if (failure_.empty()) failure_ = "the list of recorded roots cannot be written";
-    signal(wakeFd_.get());
+    notify(wakeFd_.get());
     return false;
 }
 
