@@ -14,7 +14,6 @@
 #include "journal.h"
 #include "journal_history.h"
 #include "journal_writer.h"
-#include "paths.h"
 #include "text_output.h"
 
 namespace tidewell::cli {
@@ -56,18 +55,17 @@ int watch(const std::string& dir, std::string_view arg) {
                   << "\nKayıt, tidewell-historyd hizmeti (ya da Tidewell) çalıştığında başlar.\n";
         return 0;
     }
-    // The service reads the roots file before it answers this sync.
-    JournalHistory(dir).sync(std::chrono::seconds(30));
-    for (const history::ActiveRoot& r : history::activeRoots(dir)) {
-        if (isAtOrBelow(*root, r.path)) {
-            std::cout << "Kaydediliyor: " << repairUtf8(*root) << " (kimlik " << r.since
+    // The recorder records the root before it answers this sync.
+    const JournalHistory::Synced synced = JournalHistory(dir).sync(std::chrono::seconds(30), *root);
+    if (synced.id) {
+        if (const auto r = history::coveringRoot(dir, *root, *synced.id)) {
+            std::cout << "Kaydediliyor: " << repairUtf8(*root) << " (kimlik " << r->since
                       << " itibarıyla)\n";
             return 0;
         }
     }
-    std::cout
-        << "Listeye eklendi: " << repairUtf8(*root)
-        << "\nŞu an Tidewell kendi içinde kaydediyor; bu kök hizmet çalıştığında kaydedilir.\n";
+    std::cout << "Listeye eklendi: " << repairUtf8(*root)
+              << "\nBu kök şu an kaydedilemiyor (izlenemeyen bir dosya sistemi ya da klasör).\n";
     return 0;
 }
 
@@ -109,7 +107,10 @@ int runHistoryCommand(std::span<const std::string_view> args) {
         return 1;
     }
     if (args[0] == "now" && args.size() == 1) {
-        std::cout << JournalHistory(*dir).currentEventId() << '\n';
+        // The recorder's answer covers what it has seen but not yet written.
+        JournalHistory history(*dir);
+        const JournalHistory::Synced synced = history.sync(std::chrono::seconds(10));
+        std::cout << (synced.id ? *synced.id : history.currentEventId()) << '\n';
         return 0;
     }
     if (args[0] == "watch" && args.size() == 2) return watch(*dir, args[1]);

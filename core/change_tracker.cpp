@@ -102,11 +102,15 @@ Answer ask(HistorySource& source, const std::string& root, std::uint64_t since,
         return answer.get();
     }
     HistoryStream* running = stream.get();
+    bool started = false;
     {
+        // Started under the lock: an answer that comes at once must not tear
+        // the stream down while it is still starting.
         std::lock_guard guard(box->lock);
         box->stream = std::move(stream);
+        started = running->start();
     }
-    if (!running->start()) {
+    if (!started) {
         std::unique_ptr<HistoryStream> failed;
         {
             std::lock_guard guard(box->lock);

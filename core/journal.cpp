@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "unique_fd.h"
 #include "user_dirs.h"
 
 namespace tidewell::journal {
@@ -43,15 +46,21 @@ void writeLE(std::string& out, T v) {
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
 }
 
+// A segment is at most a few megabytes; anything far larger is not one of ours.
+constexpr off_t kMaxSegmentBytes = off_t{1} << 30;
+
 bool readWhole(const std::string& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd) return false;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxSegmentBytes)
+        return false;
     out.clear();
+    out.reserve(static_cast<std::size_t>(st.st_size));
     std::array<char, 65536> buf{};
     ssize_t n;
-    while ((n = ::read(fd, buf.data(), buf.size())) > 0)
+    while ((n = ::read(fd.get(), buf.data(), buf.size())) > 0)
         out.append(buf.data(), static_cast<std::size_t>(n));
-    ::close(fd);
     return n == 0;
 }
 
@@ -109,9 +118,9 @@ std::string segmentName(std::uint64_t firstId) {
 
 std::vector<Segment> listSegments(const std::string& dir) {
     std::vector<Segment> out;
-    DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) return out;
-    while (const dirent* e = ::readdir(d)) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+    if (!d) return out;
+    while (const dirent* e = ::readdir(d.get())) {
         const std::string_view name = e->d_name;
         if (name.size() != 20 || !name.ends_with(".seg")) continue;
         std::uint64_t id = 0;
@@ -123,21 +132,39 @@ std::vector<Segment> listSegments(const std::string& dir) {
         }
         if (hex) out.push_back({id, dir + "/" + std::string(name)});
     }
-    ::closedir(d);
     std::sort(out.begin(), out.end(),
               [](const Segment& a, const Segment& b) { return a.firstId < b.firstId; });
     return out;
 }
 
+bool holdsWholeRecords(std::string_view data) {
+    Record r;
+    std::size_t at = 0;
+    while (at < data.size())
+        if (parseRecord(data, at, r) != Parse::ok) return false;
+    return true;
+}
+
+namespace {
+
+// The segments of one epoch, oldest first.
+std::vector<Segment> segmentsOfEpoch(const std::string& dir, std::uint64_t epoch) {
+    std::vector<Segment> all = listSegments(dir);
+    std::erase_if(all, [&](const Segment& s) { return epochOf(s.firstId) != epoch; });
+    return all;
+}
+
+}  // namespace
+
 ReadEnd readSince(const std::string& dir, std::uint64_t since,
                   const std::function<bool(const Record&)>& visit) {
-    const std::vector<Segment> segments = listSegments(dir);
+    const std::vector<Segment> segments = segmentsOfEpoch(dir, epochOf(since));
+    if (segments.empty()) return ReadEnd::gap;
+    if (segments.front().firstId > since + 1) return ReadEnd::gap;  // dropped segments
     // Start in the last segment that begins at or before the first wanted record.
     std::size_t first = 0;
     for (std::size_t i = 0; i < segments.size(); ++i)
         if (segments[i].firstId <= since + 1) first = i;
-    if (segments.empty()) return since == 0 ? ReadEnd::end : ReadEnd::gap;
-    if (segments.front().firstId > since + 1) return ReadEnd::gap;  // dropped segments
 
     std::optional<std::uint64_t> previous;
     std::string data;
@@ -164,7 +191,10 @@ ReadEnd readSince(const std::string& dir, std::uint64_t since,
 }
 
 std::uint64_t lastId(const std::string& dir) {
-    const std::vector<Segment> segments = listSegments(dir);
+    const std::vector<Segment> all = listSegments(dir);
+    std::uint64_t epoch = 0;
+    for (const Segment& s : all) epoch = std::max(epoch, epochOf(s.firstId));
+    const std::vector<Segment> segments = segmentsOfEpoch(dir, epoch);
     std::string data;
     Record r;
     for (auto it = segments.rbegin(); it != segments.rend(); ++it) {
@@ -172,7 +202,6 @@ std::uint64_t lastId(const std::string& dir) {
         std::uint64_t last = 0;
         for (std::size_t at = 0; parseRecord(data, at, r) == Parse::ok;) last = r.id;
         if (last != 0) return last;
-        if (it->firstId > 0) return it->firstId - 1;
     }
     return 0;
 }

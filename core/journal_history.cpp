@@ -1,10 +1,17 @@
 #include "journal_history.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <array>
+#include <cinttypes>
 #include <condition_variable>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <random>
 #include <sstream>
@@ -15,6 +22,7 @@
 #include "journal.h"
 #include "journal_writer.h"
 #include "paths.h"
+#include "unique_fd.h"
 
 namespace tidewell {
 
@@ -31,12 +39,19 @@ bool overlaps(std::string_view a, std::string_view b) {
     return isAtOrBelow(a, b) || isAtOrBelow(b, a);
 }
 
-// Whether the recorder has been recording a root covering `root` since an
-// identifier no later than `since`.
-bool coveredSince(const std::string& dir, const std::string& root, std::uint64_t since) {
-    for (const history::ActiveRoot& r : history::activeRoots(dir))
-        if (r.since <= since && isAtOrBelow(root, r.path)) return true;
-    return false;
+// Writes the request under a name the recorder ignores, then moves it into
+// place, so that it is read whole.
+bool placeRequest(const std::string& dir, const std::string& token, const std::string& root) {
+    const std::string draft = dir + "/req-" + token;
+    UniqueFd fd(::open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd) return false;
+    const bool written =
+        ::write(fd.get(), root.data(), root.size()) == static_cast<ssize_t>(root.size());
+    if (!fd.close() || !written || ::rename(draft.c_str(), (dir + "/sync-" + token).c_str()) != 0) {
+        ::unlink(draft.c_str());
+        return false;
+    }
+    return true;
 }
 
 class JournalStream : public HistoryStream {
@@ -50,10 +65,12 @@ class JournalStream : public HistoryStream {
           root_(std::move(root)),
           since_(since),
           queue_(queue),
-          callback_(std::move(callback)) {}
+          callback_(std::move(callback)),
+          stopFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
     ~JournalStream() override { stop(); }
 
     bool start() override {
+        if (!stopFd_) return false;
         thread_ = std::thread([this] { replay(); });
         return true;
     }
@@ -64,6 +81,10 @@ class JournalStream : public HistoryStream {
             stopped_ = true;
         }
         wake_.notify_all();
+        if (stopFd_) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(stopFd_.get(), &one, sizeof one);
+        }
         if (thread_.joinable()) thread_.join();
     }
 
@@ -90,17 +111,32 @@ class JournalStream : public HistoryStream {
     }
 
     void replay() {
-        const std::optional<std::uint64_t> marker =
-            history_.sync(options_.syncTimeout, [this] { return stopping(); });
+        // Only a folder has a history of its own; a file is read again.
+        struct stat st {};
+        if (::lstat(root_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return untrusted(root_ + " is not a folder");
+        const JournalHistory::Synced synced =
+            history_.sync(options_.syncTimeout, {}, stopFd_.get());
         if (stopping()) return;
-        if (!marker) return untrusted("no recorder answered");
-        if (!coveredSince(dir_, root_, since_))
-            return untrusted("not recorded since identifier " + std::to_string(since_));
+        if (!synced.id) return untrusted(synced.failure);
+        const std::uint64_t marker = *synced.id;
+        if (journal::epochOf(since_) != journal::epochOf(marker))
+            return untrusted("identifier " + std::to_string(since_) +
+                             " belongs to another journal");
+        if (since_ > marker)
+            return untrusted("identifier " + std::to_string(since_) +
+                             " is beyond the newest record");
+        if (!history::coveringRoot(dir_, root_, since_))
+            return untrusted(root_ + " is not recorded since identifier " + std::to_string(since_));
         std::vector<HistoryEvent> batch;
         bool open = true;
+        bool reached = since_ == marker;
         const journal::ReadEnd end =
             journal::readSince(dir_, since_, [&](const journal::Record& r) {
-                if (r.id >= *marker) return false;
+                if (r.id >= marker) {
+                    reached = r.id == marker;
+                    return false;
+                }
                 if (std::optional<HistoryEvent> e = translate(r)) batch.push_back(std::move(*e));
                 if (batch.size() >= options_.batchSize) {
                     open = deliver(std::exchange(batch, {}));
@@ -109,7 +145,7 @@ class JournalStream : public HistoryStream {
                 return true;
             });
         if (!open) return;
-        if (end == journal::ReadEnd::gap)
+        if (end == journal::ReadEnd::gap || !reached)
             batch.push_back({{}, history::kUserDropped, "the journal has a gap"});
         batch.push_back({{}, history::kHistoryDone, {}});
         deliver(std::move(batch));
@@ -123,15 +159,27 @@ class JournalStream : public HistoryStream {
         if ((r.flags & kKernelDropped) != 0)
             return HistoryEvent{
                 {}, history::kKernelDropped, "events were lost (inotify queue overflow)"};
+        if ((r.flags & kSeveralNames) != 0)
+            return HistoryEvent{
+                {}, history::kUserDropped, "a file with several names changed in " + r.path};
         if (!overlaps(r.path, root_)) return std::nullopt;
         if ((r.flags & kRecordingStarted) != 0)
             return HistoryEvent{r.path, history::kUserDropped,
                                 "recording of " + r.path + " started"};
         if ((r.flags & kUserDropped) != 0)
-            return HistoryEvent{r.path, history::kUserDropped, "out of inotify watches"};
+            return HistoryEvent{r.path, history::kUserDropped,
+                                "a folder under " + r.path + " could not be watched"};
+        if ((r.flags & kRootLost) != 0)
+            return HistoryEvent{r.path, history::kUserDropped,
+                                "the watch of " + r.path + " was lost"};
         if ((r.flags & kUnmount) != 0)
             return HistoryEvent{r.path, history::kUnmount, "a file system was unmounted"};
-        if (!isAtOrBelow(r.path, root_)) return std::nullopt;
+        if (!isAtOrBelow(r.path, root_)) {
+            // A folder above the root made or moved in: the root is another one now.
+            if ((r.flags & kMustScanSubdirs) != 0)
+                return HistoryEvent{r.path, history::kUserDropped, r.path + " was replaced"};
+            return std::nullopt;
+        }
         return HistoryEvent{r.path, r.flags & kMustScanSubdirs, {}};
     }
 
@@ -142,6 +190,7 @@ class JournalStream : public HistoryStream {
     const std::uint64_t since_;
     SerialQueue& queue_;
     const HistoryCallback callback_;
+    const UniqueFd stopFd_;  // readable once stopped: ends a sync wait
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopped_ = false;
@@ -166,27 +215,62 @@ std::uint64_t JournalHistory::currentEventId() {
     return journal::lastId(dir_);
 }
 
-std::optional<std::uint64_t> JournalHistory::sync(std::chrono::milliseconds timeout,
-                                                  const std::function<bool()>& cancelled) const {
-    if (!journal::writerIsRunning(dir_)) return std::nullopt;
+JournalHistory::Synced JournalHistory::sync(std::chrono::milliseconds timeout,
+                                            const std::string& root, int cancelFd) const {
+    if (!journal::writerIsRunning(dir_)) return {std::nullopt, "no recorder is running"};
+    // The answer is a rename in the history folder; wait for it on inotify.
+    const UniqueFd in(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!in || ::inotify_add_watch(in.get(), dir_.c_str(),
+                                   IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR) < 0)
+        return {std::nullopt, "the history folder cannot be watched"};
     const std::string token = randomToken();
-    const std::uint64_t from = journal::lastId(dir_);
-    const std::string file = dir_ + "/sync-" + token;
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return std::nullopt;
-    ::close(fd);
+    if (!placeRequest(dir_, token, root)) return {std::nullopt, "a sync request cannot be written"};
+    const std::string done = "done-" + token + "-";
+    const std::string fail = "fail-" + token;
+
+    Synced result{std::nullopt, "no recorder answered"};
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline && !(cancelled && cancelled())) {
-        std::optional<std::uint64_t> found;
-        journal::readSince(dir_, from, [&](const journal::Record& r) {
-            if ((r.flags & journal::kSync) != 0 && r.path == token) found = r.id;
-            return !found;
-        });
-        if (found) return found;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    alignas(inotify_event) std::array<char, 16384> buffer{};
+    bool waiting = true;
+    while (waiting) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        std::array<pollfd, 2> fds{pollfd{in.get(), POLLIN, 0}, pollfd{cancelFd, POLLIN, 0}};
+        const int ready = ::poll(fds.data(), cancelFd >= 0 ? 2 : 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno != EINTR) break;
+        if (cancelFd >= 0 && fds[1].revents != 0) {
+            result.failure = "cancelled";
+            break;
+        }
+        ssize_t n;
+        while (waiting && (n = ::read(in.get(), buffer.data(), buffer.size())) > 0) {
+            for (std::size_t at = 0; at + sizeof(inotify_event) <= static_cast<std::size_t>(n);) {
+                inotify_event ev;
+                std::memcpy(&ev, buffer.data() + at, sizeof ev);
+                const std::string name =
+                    ev.len > 0 ? std::string(buffer.data() + at + sizeof ev) : std::string();
+                at += sizeof ev + ev.len;
+                if ((ev.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) != 0) {
+                    result.failure = "the history folder was removed";
+                    waiting = false;
+                } else if (name.starts_with(done)) {
+                    std::uint64_t id = 0;
+                    if (std::sscanf(name.c_str() + done.size(), "%" SCNx64, &id) == 1)
+                        result = {id, {}};
+                    ::unlink((dir_ + "/" + name).c_str());
+                    waiting = false;
+                } else if (name == fail) {
+                    result.failure = "the journal cannot be written";
+                    ::unlink((dir_ + "/" + name).c_str());
+                    waiting = false;
+                }
+                if (!waiting) break;
+            }
+        }
     }
-    ::unlink(file.c_str());
-    return std::nullopt;
+    if (waiting || !result.id) ::unlink((dir_ + "/sync-" + token).c_str());
+    return result;
 }
 
 std::unique_ptr<JournalHistory> defaultJournalHistory() {

@@ -1,10 +1,15 @@
 // The change journal as a history source: asks the running recorder to write
 // out everything it has seen, then replays the journal up to that point.
+//
+// A replay is a gap (user-dropped) when the root is not a folder, no recorder
+// answers, the identifier belongs to another journal or lies beyond its
+// newest record, the root is not recorded since the identifier (or is no
+// longer the directory it was), or the records in between are incomplete.
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <optional>
+#include <string>
 
 #include "history_source.h"
 
@@ -27,10 +32,15 @@ class JournalHistory : public HistorySource {
     // The newest identifier in the journal (0 when there is none).
     std::uint64_t currentEventId() override;
 
-    // Asks the recorder to write out what it holds; the identifier of its
-    // answer, or nothing when no recorder answers before the timeout.
-    std::optional<std::uint64_t> sync(std::chrono::milliseconds timeout,
-                                      const std::function<bool()>& cancelled = {}) const;
+    struct Synced {
+        std::optional<std::uint64_t> id;  // the recorder's sync record
+        std::string failure;              // why there is none
+    };
+    // Asks the recorder to record `root` (when given) and to write out what
+    // it holds, and waits for its answer: the identifier of its sync record.
+    // Waiting ends early when `cancelFd` (if not -1) becomes readable.
+    Synced sync(std::chrono::milliseconds timeout, const std::string& root = {},
+                int cancelFd = -1) const;
 
   private:
     std::string dir_;

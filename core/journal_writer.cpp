@@ -7,91 +7,116 @@
 
 #include <algorithm>
 #include <array>
+#include <cinttypes>
+#include <cstdio>
+#include <random>
 
 namespace tidewell::journal {
 
 namespace {
 
-std::string lockPath(const std::string& dir) {
-    return dir + "/journal.lock";
+constexpr std::uint64_t kMaxEpoch = (std::uint64_t{1} << 23) - 1;  // identifiers stay below 2^63
+constexpr std::uint64_t kMaxCounter = (std::uint64_t{1} << kCounterBits) - 1;
+constexpr const char* kEpochFile = "epoch";
+
+UniqueFd openDirectory(const std::string& dir) {
+    return UniqueFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
 }
 
-// The lock file also keeps the first identifier of the newest segment, so
-// identifiers keep growing even when every segment is gone.
-std::uint64_t readHighWater(int fd) {
-    unsigned char b[8] = {};
-    if (::pread(fd, b, sizeof b, 0) != static_cast<ssize_t>(sizeof b)) return 0;
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::optional<std::uint64_t> readEpochFile(int dirFd) {
+    const UniqueFd fd(::openat(dirFd, kEpochFile, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd) return std::nullopt;
+    std::array<char, 32> buf{};
+    const ssize_t n = ::read(fd.get(), buf.data(), buf.size() - 1);
+    if (n <= 0) return std::nullopt;
     std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = v << 8 | b[i];
+    if (std::sscanf(buf.data(), "%" SCNx64, &v) != 1 || v == 0 || v > kMaxEpoch)
+        return std::nullopt;
     return v;
 }
 
-void writeHighWater(int fd, std::uint64_t v) {
-    unsigned char b[8];
-    for (unsigned char& c : b) {
-        c = static_cast<unsigned char>(v & 0xff);
-        v >>= 8;
-    }
-    [[maybe_unused]] const ssize_t n = ::pwrite(fd, b, sizeof b, 0);
+bool writeEpochFile(int dirFd, std::uint64_t epoch) {
+    std::array<char, 32> text{};
+    const int len = std::snprintf(text.data(), text.size(), "%" PRIx64 "\n", epoch);
+    const char* tmp = "epoch.tmp";
+    UniqueFd fd(::openat(dirFd, tmp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd) return false;
+    const bool ok =
+        writeAll(fd.get(), std::string_view(text.data(), static_cast<std::size_t>(len)));
+    if (!fd.close() || !ok) return false;
+    return ::renameat(dirFd, tmp, dirFd, kEpochFile) == 0;
 }
 
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
+// One above the newest epoch this folder has seen; a folder with no trace of
+// one starts at a random epoch, so identifiers of a journal that was removed
+// are unlikely to mean anything to its successor.
+std::uint64_t nextEpoch(int dirFd, const std::vector<Segment>& segments) {
+    std::optional<std::uint64_t> last = readEpochFile(dirFd);
+    for (const Segment& s : segments)
+        if (epochOf(s.firstId) <= kMaxEpoch) last = std::max(last.value_or(0), epochOf(s.firstId));
+    if (!last) {
+        std::random_device rd;
+        return std::uniform_int_distribution<std::uint64_t>(1, kMaxEpoch / 2)(rd);
     }
-    return true;
+    return *last >= kMaxEpoch ? 1 : *last + 1;
 }
 
 }  // namespace
 
 bool writerIsRunning(const std::string& dir) {
-    const int fd = ::open(lockPath(dir).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    const UniqueFd fd = openDirectory(dir);
+    if (!fd) return false;
     // flock conflicts between open file descriptions, even in one process.
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
-    ::close(fd);
-    return held;
+    return ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0;
 }
 
 std::unique_ptr<JournalWriter> JournalWriter::open(const std::string& dir, WriterOptions options) {
-    const int fd = ::open(lockPath(dir).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return nullptr;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    auto w = std::make_unique<JournalWriter>(Opened{}, dir, options, fd);
-    // Skip one identifier past anything ever given: the hole marks the restart.
-    w->next_ = std::max(journal::lastId(dir), readHighWater(fd)) + 2;
-    if (!w->startSegment()) return nullptr;
-    w->append(std::span<const NewRecord>(std::array{NewRecord{kWriterStarted, {}}}));
+    UniqueFd dirFd = openDirectory(dir);
+    if (!dirFd || ::flock(dirFd.get(), LOCK_EX | LOCK_NB) != 0) return nullptr;
+    const std::vector<Segment> old = listSegments(dir);
+    const std::uint64_t epoch = nextEpoch(dirFd.get(), old);
+    if (!writeEpochFile(dirFd.get(), epoch)) return nullptr;
+    // Earlier writers' records can never be replayed past this writer's start.
+    for (const Segment& s : old) ::unlinkat(dirFd.get(), s.path.substr(dir.size() + 1).c_str(), 0);
+    auto w = std::make_unique<JournalWriter>(Opened{}, dir, options, std::move(dirFd), epoch);
+    const NewRecord started{kWriterStarted, {}};
+    if (!w->append(std::span(&started, 1))) return nullptr;
     return w;
 }
 
-JournalWriter::JournalWriter(Opened, std::string dir, WriterOptions options, int lockFd)
-    : dir_(std::move(dir)), options_(options), lockFd_(lockFd) {}
+JournalWriter::JournalWriter(Opened, std::string dir, WriterOptions options, UniqueFd dirFd,
+                             std::uint64_t epoch)
+    : dir_(std::move(dir)),
+      options_(options),
+      dirFd_(std::move(dirFd)),
+      next_(epoch << kCounterBits | 1) {}
 
-JournalWriter::~JournalWriter() {
-    if (segmentFd_ >= 0) ::close(segmentFd_);
-    if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
-}
-
-bool JournalWriter::startSegment() {
-    if (segmentFd_ >= 0) ::close(segmentFd_);
-    const std::string path = dir_ + "/" + segmentName(next_);
-    segmentFd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
+bool JournalWriter::startSegment(std::uint64_t firstId) {
+    segmentFd_ = UniqueFd(::openat(dirFd_.get(), segmentName(firstId).c_str(),
+                                   O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600));
     segmentSize_ = 0;
-    if (segmentFd_ < 0) return false;
-    writeHighWater(lockFd_, next_);
+    if (!segmentFd_) return false;
     dropOldSegments();
     return true;
 }
 
+void JournalWriter::abandonSegment() {
+    segmentFd_ = UniqueFd();
+    segmentSize_ = 0;
+    ++next_;  // the break shows as a hole to every reader from before it
+}
+
 void JournalWriter::dropOldSegments() {
-    std::vector<Segment> segments = listSegments(dir_);
+    const std::vector<Segment> segments = listSegments(dir_);
     std::size_t total = 0;
     std::vector<std::size_t> sizes;
     for (const Segment& s : segments) {
@@ -107,22 +132,55 @@ void JournalWriter::dropOldSegments() {
     }
 }
 
-std::uint64_t JournalWriter::append(std::span<const NewRecord> records) {
+// Writes `buffer`, whose first record has identifier `firstId`, and empties it.
+bool JournalWriter::write(std::string& buffer, std::uint64_t firstId) {
+    if (buffer.empty()) return true;
+    bool ok = segmentFd_ || startSegment(firstId);
+    if (ok && !writeAll(segmentFd_.get(), buffer)) {
+        // Never leave half a record for later records to follow.
+        [[maybe_unused]] const int cut =
+            ::ftruncate(segmentFd_.get(), static_cast<off_t>(segmentSize_));
+        abandonSegment();
+        ok = false;
+    }
+    if (ok) {
+        segmentSize_ += buffer.size();
+        ++writes_;
+        if (segmentSize_ >= options_.segmentBytes) segmentFd_ = UniqueFd();
+    }
+    buffer.clear();
+    return ok;
+}
+
+std::optional<std::uint64_t> JournalWriter::append(std::span<const NewRecord> records) {
+    if ((next_ & kMaxCounter) + records.size() >= kMaxCounter) return std::nullopt;
+    bool ok = true;
     std::string buffer;
+    std::uint64_t first = next_;
     for (const NewRecord& r : records) {
         appendRecord(buffer, Record{next_++, r.flags, r.path});
         if (segmentSize_ + buffer.size() >= options_.segmentBytes) {
-            if (writeAll(segmentFd_, buffer)) ++writes_;
-            segmentSize_ += buffer.size();
-            buffer.clear();
-            startSegment();
+            ok = write(buffer, first) && ok;
+            first = next_;
         }
     }
-    if (!buffer.empty()) {
-        if (writeAll(segmentFd_, buffer)) ++writes_;
-        segmentSize_ += buffer.size();
-    }
+    ok = write(buffer, first) && ok;
+    if (!ok) return std::nullopt;
     return next_ - 1;
+}
+
+void JournalWriter::checkSegment() {
+    if (!segmentFd_) return;
+    struct stat st {};
+    bool whole = ::fstat(segmentFd_.get(), &st) == 0 && st.st_nlink > 0 &&
+                 st.st_size == static_cast<off_t>(segmentSize_);
+    if (whole) {
+        std::string data(segmentSize_, '\0');
+        whole = ::pread(segmentFd_.get(), data.data(), data.size(), 0) ==
+                    static_cast<ssize_t>(data.size()) &&
+                holdsWholeRecords(data);
+    }
+    if (!whole) abandonSegment();
 }
 
 }  // namespace tidewell::journal

@@ -142,13 +142,12 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
     RunReport report;
 
     // The recorder must watch the root before an identifier is taken, so that
-    // every change after that identifier is in the history.
-    // The identifier is the recorder's answer to a sync: everything it had
-    // seen by then is in the journal below it.
-    auto takeIdentifier = [recording, history, path]() -> std::optional<quint64> {
-        if (!recording || !history || !recording->ensureRecorded(path)) return std::nullopt;
-        if (std::optional<quint64> synced = history->sync(std::chrono::seconds(5))) return synced;
-        return history->currentEventId();
+    // every change after that identifier is in the history. The identifier is
+    // the recorder's answer to a sync: everything it had seen by then is in
+    // the journal below it. Without one the tree is not cached.
+    auto takeIdentifier = [recording, path]() -> std::optional<quint64> {
+        if (!recording) return std::nullopt;
+        return recording->identifierFor(path);
     };
 
     sink(status("önbellek denetleniyor…"));
@@ -179,10 +178,11 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
             NodeRef cachedRoot = cached->root;
             auto changes = std::make_shared<const ChangeSet>(std::move(*answer.changes));
             PoolCall refreshing(*pool, [=] {
+                const std::shared_ptr<ScanObserver> observer =
+                    recording ? recording->scanObserver() : nullptr;
                 ScanReport read;
-                NodeRef out =
-                    engine->refresh(cachedRoot, path, *changes, *skips, sink, stop,
-                                    recording ? recording->scanObserver() : nullptr, &read);
+                NodeRef out = engine->refresh(cachedRoot, path, *changes, *skips, sink, stop,
+                                              observer.get(), &read);
                 return std::make_pair(out, read);
             });
             auto [refreshed, read] = co_await refreshing;
@@ -212,9 +212,10 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
         self->pickedFolderName_ ? std::optional(self->pickedFolderName_->toStdString())
                                 : std::nullopt;
     PoolCall scanning(*pool, [=] {
+        const std::shared_ptr<ScanObserver> observer =
+            recording ? recording->scanObserver() : nullptr;
         ScanReport read;
-        NodeRef out = engine->scan(path, name, *skips, sink, stop,
-                                   recording ? recording->scanObserver() : nullptr, &read);
+        NodeRef out = engine->scan(path, name, *skips, sink, stop, observer.get(), &read);
         return std::make_pair(out, read);
     });
     auto [root, read] = co_await scanning;

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,9 +12,13 @@
 
 #include "change_recorder.h"
 #include "change_tracker.h"
+#include "history_fixture.h"
+#include "history_mounts.h"
 #include "history_recording.h"
 #include "history_roots.h"
+#include "journal.h"
 #include "journal_history.h"
+#include "journal_writer.h"
 #include "scan_engine.h"
 #include "temp_tree.h"
 
@@ -39,14 +46,29 @@ class Recording : public ::testing::Test {
         options.flushInterval = flush;
         recorder = ChangeRecorder::start(journal.path(), options);
         ASSERT_TRUE(recorder);
-        recorder->recordRoot(tree.path(), true);
+        ASSERT_TRUE(recorder->recordRoot(tree.path(), true));
     }
     ChangeTracker::Answer ask(std::uint64_t since, std::int64_t maxEvents = 60000,
                               double timeout = 15.0, JournalHistory::Options o = {}) {
         JournalHistory history(journal.path(), o);
         return ChangeTracker::ask(history, tree.path(), since, maxEvents, timeout);
     }
-    std::uint64_t now() { return JournalHistory(journal.path()).currentEventId(); }
+    // The recorder's answer to a sync: everything it saw so far lies below it.
+    // Whether the journal holds a record with these flags for `path` after `since`.
+    bool journalHas(std::uint32_t flags, const std::string& path, std::uint64_t since) {
+        now();
+        bool found = false;
+        journal::readSince(journal.path(), since, [&](const journal::Record& r) {
+            found = found || (r.flags == flags && r.path == path);
+            return true;
+        });
+        return found;
+    }
+    std::uint64_t now() {
+        const auto synced = JournalHistory(journal.path()).sync(std::chrono::seconds(10));
+        EXPECT_TRUE(synced.id) << synced.failure;
+        return synced.id.value_or(0);
+    }
 
     TempDir tree;
     TempDir journal;
@@ -173,6 +195,135 @@ TEST_F(Recording, BurstIsWrittenInFewWrites) {
     EXPECT_LT(recorder->journalWrites() - writesBefore, 60u);
 }
 
+// A folder made, then its parent moved before the recorder got to either:
+// the folder's new place is watched all the same.
+TEST_F(Recording, AFolderMadeJustBeforeItsParentMovedIsWatched) {
+    for (int round = 0; round < 20; ++round) {
+        const std::string from = "p" + std::to_string(round);
+        const std::string to = "q" + std::to_string(round);
+        tree.mkdir(from);
+        now();
+        tree.mkdir(from + "/made");
+        std::filesystem::rename(tree / from, tree / to);
+        now();
+        const std::uint64_t since = now();
+        tree.write(to + "/made/f", 10);
+        const ChangeTracker::Answer answer = ask(since);
+        ASSERT_TRUE(answer.changes) << answer.reason;
+        EXPECT_TRUE(contains(answer.changes->changedDirs, tree / (to + "/made"))) << round;
+    }
+}
+
+TEST_F(Recording, PermissionChangesAreRecorded) {
+    const std::uint64_t since = now();
+    ASSERT_EQ(::chmod((tree / "a").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod((tree / "b/old").c_str(), 0600), 0);
+    const ChangeTracker::Answer answer = ask(since);
+    ASSERT_TRUE(answer.changes) << answer.reason;
+    // What a scan can read of the folder may have changed: all of it is read again.
+    EXPECT_TRUE(contains(answer.changes->subtreeDirs, tree / "a"));
+    EXPECT_TRUE(contains(answer.changes->changedDirs, tree / "b"));
+}
+
+TEST_F(Recording, ALostRootIsAGapUntilRecordedAgainWhole) {
+    const std::uint64_t since = now();
+    std::filesystem::rename(tree.path(), tree.path() + ".away");
+    std::filesystem::rename(tree.path() + ".away", tree.path());
+    const std::uint64_t after = now();
+    EXPECT_FALSE(recorder->isRecorded(tree / "a"));
+    EXPECT_TRUE(journalHas(journal::kRootLost, tree.path(), since));
+    EXPECT_FALSE(ask(since).changes);
+    EXPECT_FALSE(ask(after).changes) << "no longer recorded at all";
+
+    const std::optional<std::uint64_t> again = recorder->recordRoot(tree.path(), true);
+    ASSERT_TRUE(again);
+    EXPECT_GT(*again, after);
+    EXPECT_FALSE(ask(after).changes) << "recorded anew after that identifier";
+    const std::uint64_t later = now();
+    tree.write("b/new", 10);
+    const ChangeTracker::Answer answer = ask(later);
+    ASSERT_TRUE(answer.changes) << answer.reason;
+    EXPECT_TRUE(contains(answer.changes->changedDirs, tree / "b"));
+}
+
+TEST_F(Recording, AFolderThatCannotBeWatchedIsAGap) {
+    const std::uint64_t since = now();
+    test::makeDeepChain(tree / "long");
+    EXPECT_FALSE(ask(since).changes);
+    EXPECT_TRUE(journalHas(journal::kUserDropped, tree.path(), since));
+    EXPECT_FALSE(recorder->isRecorded(tree.path()));
+    // Recording it again meets the same folder.
+    EXPECT_FALSE(recorder->recordRoot(tree.path(), true));
+    const int fd = ::open(tree.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    test::removeTree(fd, "long");
+    ::close(fd);
+    EXPECT_TRUE(recorder->recordRoot(tree.path(), true));
+}
+
+TEST_F(Recording, NeitherAFileNorAnUnwatchableFileSystemIsRecorded) {
+    EXPECT_FALSE(recorder->recordRoot(tree / "grow", true));
+    EXPECT_FALSE(recorder->recordRoot("/proc/self", false));
+    EXPECT_TRUE(recorder->recordRoot(tree / "a", false)) << "a folder under a recorded root";
+    // The history of a recorded folder says nothing about a file root in it.
+    const std::uint64_t since = now();
+    tree.write("grow", 5000);
+    JournalHistory history(journal.path());
+    const ChangeTracker::Answer answer =
+        ChangeTracker::ask(history, tree / "grow", since, 60000, 15.0);
+    EXPECT_FALSE(answer.changes);
+}
+
+TEST_F(Recording, StopsWhenItsFolderIsRemoved) {
+    std::filesystem::remove_all(journal.path());
+    pollfd p{recorder->stoppedFd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 30000), 1);
+    EXPECT_FALSE(recorder->running());
+    EXPECT_NE(recorder->failure().find("removed"), std::string::npos) << recorder->failure();
+    EXPECT_FALSE(recorder->recordRoot(tree.path(), true));
+
+    std::filesystem::create_directory(journal.path());
+    EXPECT_FALSE(journal::writerIsRunning(journal.path()));
+    auto next = ChangeRecorder::start(journal.path());
+    ASSERT_TRUE(next);
+    ASSERT_TRUE(next->recordRoot(tree.path(), true));
+    tree.write("a/x", 10);
+    now();
+    // Nothing of the stopped recorder's reaches the new journal.
+    for (const journal::Segment& s : journal::listSegments(journal.path()))
+        EXPECT_EQ(journal::epochOf(s.firstId), journal::epochOf(next->lastId()));
+}
+
+TEST(HistoryMounts, WhatCanChangeUnseen) {
+    const std::string info =
+        "26 1 254:0 / / rw - ext4 /dev/vda rw\n"
+        "21 26 0:20 / /proc rw - proc proc rw\n"
+        "40 26 0:40 / /home/u/nas rw shared:5 - cifs //srv/share rw\n"
+        "41 26 0:41 / /home/u/My\\040Disk rw - fuse.sshfs host: rw\n"
+        "42 26 7:0 / /home/u/usb rw - ext4 /dev/loop0 rw\n"
+        "43 26 8:17 / /home/u/ntfs rw - fuseblk /dev/sdb1 rw\n";
+    const std::vector<history::Mount> mounts = history::parseMounts(info);
+    ASSERT_EQ(mounts.size(), 6u);
+    EXPECT_EQ(mounts[3].point, "/home/u/My Disk");
+    auto reason = [&](std::string_view root, std::vector<std::string> skips = {}) {
+        return history::unwatchableReason(mounts, root, skips);
+    };
+    EXPECT_NE(reason("/home/u").find("cifs"), std::string::npos);
+    EXPECT_EQ(reason("/home/u/usb"), "");
+    EXPECT_EQ(reason("/home/u/ntfs/x"), "");
+    EXPECT_NE(reason("/home/u/My Disk/x").find("fuse.sshfs"), std::string::npos);
+    EXPECT_NE(reason("/proc/1").find("proc"), std::string::npos);
+    // A whole-disk root leaves out what its scan skips.
+    EXPECT_EQ(reason("/", {"/proc", "/home/u/nas", "/home/u/My Disk"}), "");
+
+    // The stick unplugged and plugged in again at the same place.
+    std::vector<history::Mount> later = mounts;
+    later.erase(later.begin() + 4);
+    later.push_back({"44", "/home/u/usb", "ext4"});
+    EXPECT_EQ(history::changedMountPoints(mounts, later),
+              (std::vector<std::string>{"/home/u/usb", "/home/u/usb"}));
+    EXPECT_TRUE(history::changedMountPoints(mounts, mounts).empty());
+}
+
 TEST(HistoryRecording, UsesTheServiceWhenItHoldsTheJournal) {
     TempDir journal, tree;
     tree.mkdir("x");
@@ -183,7 +334,7 @@ TEST(HistoryRecording, UsesTheServiceWhenItHoldsTheJournal) {
         auto daemon = ChangeRecorder::start(journal.path(), service);
         ASSERT_TRUE(daemon);
         HistoryRecording app(journal.path());
-        ASSERT_TRUE(app.ensureRecorded(tree.path()));
+        ASSERT_TRUE(app.identifierFor(tree.path()));
         EXPECT_TRUE(app.usesService());
         EXPECT_EQ(app.scanObserver(), nullptr);
         EXPECT_TRUE(daemon->isRecorded(tree / "x"));
@@ -198,9 +349,34 @@ TEST(HistoryRecording, UsesTheServiceWhenItHoldsTheJournal) {
     }
     // No service: the application records by itself.
     HistoryRecording app(journal.path());
-    ASSERT_TRUE(app.ensureRecorded(tree.path()));
+    ASSERT_TRUE(app.identifierFor(tree.path()));
     EXPECT_FALSE(app.usesService());
-    EXPECT_NE(app.scanObserver(), nullptr);
+    const std::shared_ptr<ScanObserver> first = app.scanObserver();
+    EXPECT_NE(first, nullptr);
+    // Its recorder's folder removed: a new one starts in a new folder.
+    std::filesystem::remove_all(journal.path());
+    EXPECT_TRUE(app.identifierFor(tree.path()));
+    EXPECT_NE(app.scanObserver(), first);
+    EXPECT_TRUE(journal::writerIsRunning(journal.path()));
+}
+
+// Another copy of the application may hold the journal: its recorder then
+// answers for this one, which adds no watches of its own while scanning.
+TEST(HistoryRecording, ARecorderAskedByAnotherWatchesTheWholeTree) {
+    TempDir journal, tree;
+    tree.mkdir("deep");
+    tree.mkdir("deep/er");
+    HistoryRecording first(journal.path());
+    ASSERT_TRUE(first.identifierFor(tree.path()));  // records the root, leaves the rest to scans
+    ASSERT_FALSE(first.usesService());
+    HistoryRecording second(journal.path());
+    test::UpdatedTree updated(second, journal.path(), tree.path());
+    updated.update();
+    EXPECT_TRUE(second.usesService());
+    tree.write("deep/er/new", 5000);
+    updated.update();
+    EXPECT_TRUE(updated.refreshed());
+    EXPECT_EQ(updated.differenceFromFreshScan(), "");
 }
 
 // A history that delivers what a test scripts, for the tracker's own rules.

@@ -1,0 +1,35 @@
+// The mount table as the change recorder sees it: what is mounted where, and
+// which file systems change without telling inotify.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tidewell::history {
+
+struct Mount {
+    std::string id;     // the kernel's mount identifier
+    std::string point;  // where it is mounted, unescaped
+    std::string fsType;
+};
+
+// The lines of /proc/self/mountinfo.
+std::vector<Mount> parseMounts(std::string_view mountinfo);
+// The whole text of an open mountinfo file, read from its start.
+std::string readMountInfo(int fd);
+
+// File systems whose contents can change without an inotify event here:
+// network and cluster file systems, FUSE and the kernel's own trees.
+bool changesUnseen(std::string_view fsType);
+
+// Why a tree at `root` could change unseen (its own file system or one
+// mounted inside it, outside `skips`), or empty when it cannot.
+std::string unwatchableReason(const std::vector<Mount>& mounts, std::string_view root,
+                              const std::vector<std::string>& skips);
+
+// Mount points mounted or unmounted between two tables.
+std::vector<std::string> changedMountPoints(const std::vector<Mount>& before,
+                                            const std::vector<Mount>& after);
+
+}  // namespace tidewell::history
