@@ -33,8 +33,12 @@ WalkPool::~WalkPool() {
 }
 
 bool WalkPool::tryTakeSlot() {
-    if (active_.fetch_add(1, std::memory_order_acq_rel) + 1 <= maxSlots_) return true;
-    active_.fetch_sub(1, std::memory_order_acq_rel);
+    // A compare-and-swap, not add-then-undo: the count never passes the
+    // limit even for an instant, so a reader of runningWalkers() never sees
+    // more walkers than there can be.
+    int seen = active_.load(std::memory_order_acquire);
+    while (seen < maxSlots_)
+        if (active_.compare_exchange_weak(seen, seen + 1, std::memory_order_acq_rel)) return true;
     return false;
 }
 
