@@ -73,7 +73,7 @@ int runReport(std::span<const std::string_view> args, ReportKind kind, std::stri
         return 130;
     }
     if (!scan.root) {
-        std::cerr << "tidewell-cli: " << repairUtf8(root->path) << " incelenemiyor\n";
+        std::cerr << scanFailedMessage(*root, scan);
         return 1;
     }
     printReport(std::cout, *scan.root, kind, opts->limit);

@@ -144,10 +144,17 @@ FreshScan scanWithProgress(const ScanRoot& root, const SkipPaths& skips) {
     }
     out.elapsed = std::chrono::steady_clock::now() - started;
     out.unreadableDirs = report.unreadableDirs;
+    out.failure = report.failure;
     line.clear();
     out.cancelled = stop.stop_requested();
     if (out.cancelled) out.root = NodeRef();
     return out;
+}
+
+std::string scanFailedMessage(const ScanRoot& root, const FreshScan& scan) {
+    if (!scan.failure.empty())
+        return "tidewell-cli: " + repairUtf8(root.path) + " taranamadı: " + scan.failure + "\n";
+    return "tidewell-cli: " + repairUtf8(root.path) + " incelenemiyor\n";
 }
 
 int runScanCommand(std::span<const std::string_view> args) {
@@ -168,7 +175,7 @@ int runScanCommand(std::span<const std::string_view> args) {
         return 130;
     }
     if (!scan.root) {
-        std::cerr << "tidewell-cli: " << repairUtf8(root->path) << " incelenemiyor\n";
+        std::cerr << scanFailedMessage(*root, scan);
         return 1;
     }
     const NodeRef& tree = scan.root;

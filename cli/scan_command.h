@@ -30,7 +30,11 @@ struct FreshScan {
     bool cancelled = false;
     std::chrono::steady_clock::duration elapsed{};
     std::int64_t unreadableDirs = 0;  // folders that could not be read (counted as empty)
+    std::string failure;              // why the scan gave nothing when it was not cancelled
 };
+
+// The message for a scan that gave no tree and was not cancelled.
+std::string scanFailedMessage(const ScanRoot& root, const FreshScan& scan);
 
 // A scan with a live progress line when standard error is a terminal; Ctrl-C cancels it.
 FreshScan scanWithProgress(const ScanRoot& root, const SkipPaths& skips);

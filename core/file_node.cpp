@@ -15,80 +15,143 @@ constexpr std::size_t align4(std::size_t n) {
     return (n + 3) & ~std::size_t{3};
 }
 
-// Reserves an address range aligned to its own size by mapping twice as much
-// and giving back the ends. MAP_NORESERVE: only touched pages cost memory.
-void* reserveAlignedRegion(std::size_t bytes) {
-    const std::size_t span = bytes * 2;
-    void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+// Room for the chunk header at the start of every mapping, keeping what
+// follows 8-byte aligned.
+constexpr std::size_t kHeaderSpace = (sizeof(TreeStore::ChunkHeader) + 7) & ~std::size_t{7};
+// Larger allocations (a folder of some 60,000 children and up) get a mapping
+// of their own instead of a shared chunk's tail.
+constexpr std::size_t kLargeBytes = TreeStore::kChunkBytes / 4;
+
+// Maps `bytes` (a multiple of the chunk size) aligned to the chunk size, by
+// mapping one chunk more and giving back the ends. Pages cost memory only
+// once touched.
+void* mapAligned(std::size_t bytes) {
+    const std::size_t align = TreeStore::kChunkBytes;
+    const std::size_t span = bytes + align;
+    void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) throw std::bad_alloc();
     const auto start = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (start + bytes - 1) & ~(std::uintptr_t{bytes} - 1);
+    const std::uintptr_t aligned = (start + align - 1) & ~(std::uintptr_t{align} - 1);
     if (aligned > start) ::munmap(raw, aligned - start);
     const std::uintptr_t tail = aligned + bytes;
     if (start + span > tail) ::munmap(reinterpret_cast<void*>(tail), start + span - tail);
     return reinterpret_cast<void*>(aligned);
 }
 
+void writeHeader(void* base, TreeStore* store, char* const* chunks, std::size_t number) {
+    ::new (base) TreeStore::ChunkHeader{store, chunks, static_cast<std::uint32_t>(number)};
+}
+
 }  // namespace
 
 // ---- TreeStore -------------------------------------------------------------
 
-TreeStore::TreeStore() {
-    next_.store(align4(sizeof(TreeStore)), std::memory_order_relaxed);
+TreeStore::TreeStore(Mapping first, std::unique_ptr<char*[]> chunks) : chunks_(std::move(chunks)) {
+    mappings_.push_back(first);
+    auto* base = static_cast<char*>(first.base);
+    chunks_[0] = base;
+    writeHeader(base, this, chunks_.get(), 0);
+    cur_ = reinterpret_cast<char*>(this) + ((sizeof(TreeStore) + 7) & ~std::size_t{7});
+    end_ = base + first.bytes;
 }
 
+TreeStore::~TreeStore() = default;
+
 StoreRef TreeStore::create() {
-    void* region = reserveAlignedRegion(kRegionBytes);
-    return StoreRef(*::new (region) TreeStore());  // placement: the store heads its own region
+    static_assert(kHeaderSpace + sizeof(TreeStore) < kChunkBytes / 2);
+    void* base = mapAligned(kChunkBytes);
+    try {
+        auto chunks = std::make_unique_for_overwrite<char*[]>(kMaxChunks);
+        // The store heads its own first chunk, right after the chunk header.
+        auto* store = ::new (static_cast<char*>(base) + kHeaderSpace)
+            TreeStore(Mapping{base, kChunkBytes}, std::move(chunks));
+        return StoreRef(*store);
+    } catch (...) {
+        ::munmap(base, kChunkBytes);
+        throw;
+    }
 }
 
 void TreeStore::release() {
     if (refs_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    // The first mapping holds the store itself: unmapped last, after it is gone.
+    const std::vector<Mapping> mappings = std::move(mappings_);
     std::destroy_at(this);
-    ::munmap(this, kRegionBytes);
+    for (auto it = mappings.rbegin(); it != mappings.rend(); ++it) ::munmap(it->base, it->bytes);
+}
+
+char* TreeStore::addMapping(std::size_t bytes) {
+    const std::size_t number = mappings_.size();
+    if (number >= kMaxChunks) throw std::bad_alloc();
+    mappings_.reserve(number + 1);
+    auto* base = static_cast<char*>(mapAligned(bytes));
+    mappings_.push_back(Mapping{base, bytes});
+    writeHeader(base, this, chunks_.get(), number);
+    chunks_[number] = base;
+    return base;
 }
 
 void* TreeStore::allocate(std::size_t bytes) {
     bytes = align4(bytes);
-    const std::size_t at = next_.fetch_add(bytes, std::memory_order_relaxed);
-    if (at + bytes > kRegionBytes) throw std::bad_alloc();
-    return reinterpret_cast<char*>(this) + at;
-}
-
-void* NodeArena::allocate(std::size_t bytes) {
-    bytes = align4(bytes);
-    if (bytes > kChunkBytes / 4) return store_->allocate(bytes);
+    std::lock_guard lock(mutex_);
+    if (bytes > kLargeBytes) {
+        const std::size_t mapped = (kHeaderSpace + bytes + kChunkBytes - 1) & ~(kChunkBytes - 1);
+        return addMapping(mapped) + kHeaderSpace;
+    }
     if (static_cast<std::size_t>(end_ - cur_) < bytes) {
-        cur_ = static_cast<char*>(store_->allocate(kChunkBytes));
-        end_ = cur_ + kChunkBytes;
+        char* base = addMapping(kChunkBytes);
+        cur_ = base + kHeaderSpace;
+        end_ = base + kChunkBytes;
     }
     char* out = cur_;
     cur_ += bytes;
     return out;
 }
 
+void* NodeArena::allocate(std::size_t bytes) {
+    bytes = align4(bytes);
+    if (bytes > kPieceBytes / 4) return store_->allocate(bytes);
+    if (static_cast<std::size_t>(end_ - cur_) < bytes) {
+        cur_ = static_cast<char*>(store_->allocate(kPieceBytes));
+        end_ = cur_ + kPieceBytes;
+    }
+    char* out = cur_;
+    cur_ += bytes;
+    return out;
+}
+
+void FileNode::writeName(std::string_view name) {
+    char* at = reinterpret_cast<char*>(this) + kHeaderBytes;
+    if (name.size() >= kLongName) {
+        nameLen_ = kLongName;
+        const auto n = static_cast<std::uint16_t>(name.size());
+        std::memcpy(at, &n, sizeof n);
+        at += sizeof n;
+    } else {
+        nameLen_ = static_cast<std::uint8_t>(name.size());
+    }
+    std::memcpy(at, name.data(), name.size());
+}
+
 FileNode* TreeStore::makeNode(std::string_view name, bool isDirectory, bool isRoot,
                               std::int64_t size, std::span<FileNode* const> children,
                               std::size_t capacity, NodeArena* arena) {
     if (!isRoot && name.size() > FileNode::kMaxName)
-        throw std::invalid_argument("file name longer than 255 bytes");
+        throw std::invalid_argument("file name too long");
     const std::size_t nameLen = isRoot ? 0 : name.size();
-    std::size_t bytes = FileNode::kHeaderBytes + nameLen;
+    std::size_t bytes = FileNode::kHeaderBytes + FileNode::storedNameBytes(nameLen);
     if (isDirectory)
         bytes = FileNode::dirInfoOffset(nameLen) + sizeof(FileNode::DirInfo) +
-                std::max(capacity, children.size()) * sizeof(std::int32_t);
+                std::max(capacity, children.size()) * sizeof(std::uint32_t);
     void* mem = arena != nullptr ? arena->allocate(bytes) : allocate(bytes);
     FileNode* node = ::new (mem) FileNode();
-    node->nameLen_ = static_cast<std::uint8_t>(nameLen);
     node->sizeHi_ = (isDirectory ? FileNode::kDirectory : 0) | (isRoot ? FileNode::kRoot : 0);
-    if (nameLen != 0)
-        std::memcpy(reinterpret_cast<char*>(node) + FileNode::kHeaderBytes, name.data(), nameLen);
+    node->writeName(name.substr(0, nameLen));
     node->setSize(size);
     if (isDirectory) {
         FileNode::DirInfo* info = node->dirInfo();
         info->count = static_cast<std::uint32_t>(children.size());
-        info->slotsDelta = static_cast<std::int32_t>(sizeof(FileNode::DirInfo) / 4);
+        info->slotsLink = FileNode::linkTo(info + 1);
         node->storeSlots(children);
         for (FileNode* c : children) c->setParent(node);
     }
@@ -97,13 +160,11 @@ FileNode* TreeStore::makeNode(std::string_view name, bool isDirectory, bool isRo
 
 // The walker makes a million of these: no branch it does not need.
 FileNode* TreeStore::makeFile(std::string_view name, std::int64_t size, NodeArena* arena) {
-    if (name.size() > FileNode::kMaxName)
-        throw std::invalid_argument("file name longer than 255 bytes");
-    const std::size_t bytes = FileNode::kHeaderBytes + name.size();
+    if (name.size() > FileNode::kMaxName) throw std::invalid_argument("file name too long");
+    const std::size_t bytes = FileNode::kHeaderBytes + FileNode::storedNameBytes(name.size());
     void* mem = arena != nullptr ? arena->allocate(bytes) : allocate(bytes);
     FileNode* node = ::new (mem) FileNode();
-    node->nameLen_ = static_cast<std::uint8_t>(name.size());
-    std::memcpy(reinterpret_cast<char*>(node) + FileNode::kHeaderBytes, name.data(), name.size());
+    node->writeName(name);
     node->setSize(size);
     return node;
 }
@@ -140,9 +201,9 @@ const TreeStore::RootInfo* TreeStore::rootInfo(const FileNode* node) const {
     return it == roots_.end() ? nullptr : &it->second;
 }
 
-std::int32_t* TreeStore::allocateSlots(std::size_t count) {
-    return static_cast<std::int32_t*>(
-        allocate(std::max<std::size_t>(count, 1) * sizeof(std::int32_t)));
+std::uint32_t* TreeStore::allocateSlots(std::size_t count) {
+    return static_cast<std::uint32_t*>(
+        allocate(std::max<std::size_t>(count, 1) * sizeof(std::uint32_t)));
 }
 
 // ---- NodeRef ---------------------------------------------------------------
@@ -195,8 +256,8 @@ std::string FileNode::path() const {
 }
 
 void FileNode::storeSlots(std::span<FileNode* const> nodes) {
-    std::int32_t* base = slotArray();
-    for (std::size_t i = 0; i < nodes.size(); ++i) base[i] = unitsBetween(base, nodes[i]);
+    std::uint32_t* base = slotArray();
+    for (std::size_t i = 0; i < nodes.size(); ++i) base[i] = linkTo(nodes[i]);
 }
 
 std::size_t FileNode::indexOf(const FileNode* c) const {
@@ -209,12 +270,12 @@ std::size_t FileNode::indexOf(const FileNode* c) const {
 void FileNode::sortChildrenBySize() {
     const std::size_t n = childCount();
     if (n < 2) return;
-    std::int32_t* s = slotArray();
-    auto sizeAt = [s](std::int32_t v) { return slotTarget(s, v)->size(); };
+    std::uint32_t* s = slotArray();
+    auto sizeAt = [this](std::uint32_t v) { return target(v)->size(); };
     if (n <= 32) {
         // Insertion sort: stable, and no buffer for the many small directories.
         for (std::size_t i = 1; i < n; ++i) {
-            const std::int32_t v = s[i];
+            const std::uint32_t v = s[i];
             const std::int64_t sz = sizeAt(v);
             std::size_t j = i;
             for (; j > 0 && sizeAt(s[j - 1]) < sz; --j) s[j] = s[j - 1];
@@ -223,22 +284,22 @@ void FileNode::sortChildrenBySize() {
         return;
     }
     std::stable_sort(s, s + n,
-                     [&](std::int32_t a, std::int32_t b) { return sizeAt(a) > sizeAt(b); });
+                     [&](std::uint32_t a, std::uint32_t b) { return sizeAt(a) > sizeAt(b); });
 }
 
 // Moves one child whose size changed to where a stable sort would put it,
 // given that the others are in order: O(n) instead of a full sort per ancestor.
 void FileNode::repositionChild(std::size_t index) {
-    std::int32_t* s = slotArray();
+    std::uint32_t* s = slotArray();
     const std::size_t n = childCount();
-    const std::int32_t moving = s[index];
-    const std::int64_t sz = slotTarget(s, moving)->size();
+    const std::uint32_t moving = s[index];
+    const std::int64_t sz = target(moving)->size();
     std::size_t i = index;
-    while (i > 0 && slotTarget(s, s[i - 1])->size() < sz) {
+    while (i > 0 && target(s[i - 1])->size() < sz) {
         s[i] = s[i - 1];
         --i;
     }
-    while (i + 1 < n && slotTarget(s, s[i + 1])->size() > sz) {
+    while (i + 1 < n && target(s[i + 1])->size() > sz) {
         s[i] = s[i + 1];
         ++i;
     }
@@ -274,8 +335,7 @@ void FileNode::setChildren(std::span<FileNode* const> nodes) {
     }
     DirInfo* info = dirInfo();
     if (sorted.size() > info->count) {
-        std::int32_t* fresh = store().allocateSlots(sorted.size());
-        info->slotsDelta = unitsBetween(info, fresh);
+        info->slotsLink = linkTo(store().allocateSlots(sorted.size()));
     }
     info->count = static_cast<std::uint32_t>(sorted.size());
     storeSlots(sorted);
@@ -287,8 +347,8 @@ void FileNode::replaceChild(FileNode* oldChild, FileNode* newChild) {
         throw std::invalid_argument("child from another tree");
     const std::size_t i = indexOf(oldChild);
     if (i == childCount()) return;
-    std::int32_t* s = slotArray();
-    s[i] = unitsBetween(s, newChild);
+    std::uint32_t* s = slotArray();
+    s[i] = linkTo(newChild);
     newChild->setParent(this);
     oldChild->setParent(nullptr);
     repositionChild(i);
@@ -301,8 +361,8 @@ void FileNode::removeFromParent() {
     const std::size_t i = p->indexOf(this);
     const std::size_t n = p->childCount();
     if (i == n) return;
-    std::int32_t* s = p->slotArray();
-    std::memmove(s + i, s + i + 1, (n - i - 1) * sizeof(std::int32_t));
+    std::uint32_t* s = p->slotArray();
+    std::memmove(s + i, s + i + 1, (n - i - 1) * sizeof(std::uint32_t));
     p->dirInfo()->count = static_cast<std::uint32_t>(n - 1);
     setParent(nullptr);
     // Ancestors shrink, so each must also move down among its siblings; the

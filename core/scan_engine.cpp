@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
+#include <new>
+#include <system_error>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -29,10 +32,32 @@ bool statRoot(const std::string& path, struct statx& stx) {
                    STATX_TYPE | STATX_BLOCKS, &stx) == 0;
 }
 
+constexpr std::string_view kOutOfMemory = "bellek yetmedi";
+
 void fillReport(ScanReport* report, const TreeWalk& walk) {
     if (report == nullptr) return;
     report->unreadableDirs = walk.unreadableDirs();
     report->directoriesRead = walk.directoriesRead();
+    if (walk.failed()) report->failure = kOutOfMemory;
+}
+
+// Runs one engine operation; an exception (memory ran out, no thread could be
+// started) ends it with nothing but the reason in the report.
+template <typename Run>
+NodeRef guarded(ScanReport* report, Run&& run) {
+    try {
+        return run();
+    } catch (const std::bad_alloc&) {
+        if (report != nullptr) report->failure = kOutOfMemory;
+    } catch (const std::system_error& e) {
+        // A walker thread that could not be started lacked memory for its stack.
+        const bool memory = e.code() == std::errc::resource_unavailable_try_again ||
+                            e.code() == std::errc::not_enough_memory;
+        if (report != nullptr) report->failure = memory ? std::string(kOutOfMemory) : e.what();
+    } catch (const std::exception& e) {
+        if (report != nullptr) report->failure = e.what();
+    }
+    return {};
 }
 
 std::string_view lastComponent(std::string_view path) {
@@ -93,6 +118,15 @@ NodeRef ScanEngine::scan(const std::string& location, std::optional<std::string>
                          ScanObserver* observer, ScanReport* report) {
     std::lock_guard lock(serial_);
     if (report != nullptr) *report = {};
+    return guarded(report, [&] {
+        return scanLocked(location, std::move(displayName), skipPaths, sink, std::move(stop),
+                          observer, report);
+    });
+}
+
+NodeRef ScanEngine::scanLocked(const std::string& location, std::optional<std::string> displayName,
+                               const SkipPaths& skipPaths, const ProgressSink& sink,
+                               std::stop_token stop, ScanObserver* observer, ScanReport* report) {
     std::string rootPath = normalizedRoot(location);
     const std::string name = displayName ? *displayName : locationName(location);
 
@@ -129,6 +163,16 @@ NodeRef ScanEngine::refresh(const NodeRef& root, const std::string& rootPath,
     std::lock_guard lock(serial_);
     if (report != nullptr) *report = {};
     if (!root) return {};
+    return guarded(report, [&] {
+        return refreshLocked(root, rootPath, changes, skipPaths, sink, std::move(stop), observer,
+                             report);
+    });
+}
+
+NodeRef ScanEngine::refreshLocked(const NodeRef& root, const std::string& rootPath,
+                                  const ChangeSet& changes, const SkipPaths& skipPaths,
+                                  const ProgressSink& sink, std::stop_token stop,
+                                  ScanObserver* observer, ScanReport* report) {
     TreeWalk walk(root->store(), skipPaths, sink, stop, observer);
     // Whatever the outcome, the report says what this run read.
     struct Filled {

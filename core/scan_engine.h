@@ -38,7 +38,8 @@ struct ScanReport {
     // Folders this run read; for a refresh, the folders it read again (each
     // one once, and every folder of a subtree read anew).
     std::int64_t directoriesRead = 0;
-    // Why the run produced nothing although it was not cancelled; empty otherwise.
+    // Why the run produced nothing although it was not cancelled (memory ran
+    // out, say); empty otherwise.
     std::string failure;
 };
 
@@ -64,6 +65,14 @@ class ScanEngine {
                     ScanObserver* observer = nullptr, ScanReport* report = nullptr);
 
   private:
+    NodeRef scanLocked(const std::string& location, std::optional<std::string> displayName,
+                       const SkipPaths& skipPaths, const ProgressSink& sink, std::stop_token stop,
+                       ScanObserver* observer, ScanReport* report);
+    NodeRef refreshLocked(const NodeRef& root, const std::string& rootPath,
+                          const ChangeSet& changes, const SkipPaths& skipPaths,
+                          const ProgressSink& sink, std::stop_token stop, ScanObserver* observer,
+                          ScanReport* report);
+
     std::mutex serial_;  // operations run one at a time
 };
 

@@ -70,14 +70,18 @@ FileNode* TreeWalk::walkTree(const std::string& path, std::string_view name, boo
 std::vector<TreeWalk::Listed> TreeWalk::listDirectory(const std::string& path) {
     std::vector<Listed> out;
     if (cancelled()) return out;
-    enumerate(
-        pool_->threadCount(), path, nullptr,
-        [&](FileNode* f) {
-            out.push_back({f, {}});
-        },
-        [&](std::string p) {
-            out.push_back({nullptr, std::move(p)});
-        });
+    try {
+        enumerate(
+            pool_->threadCount(), path, nullptr,
+            [&](FileNode* f) {
+                out.push_back({f, {}});
+            },
+            [&](std::string p) {
+                out.push_back({nullptr, std::move(p)});
+            });
+    } catch (...) {
+        fail();  // the caller sees a cancelled walk and keeps nothing
+    }
     return out;
 }
 
@@ -122,12 +126,37 @@ void TreeWalk::enumerate(std::size_t worker, const std::string& path, Pending* s
 
 void TreeWalk::walk(std::size_t worker, std::string path, std::shared_ptr<Pending> parent,
                     std::uint32_t index) {
+    std::vector<std::string> subdirs;
+    std::shared_ptr<Pending> pd;
+    try {
+        pd = readDirectory(worker, path, parent, index, subdirs);
+    } catch (...) {
+        // Memory ran out before this folder had a node. Nothing may escape a
+        // pool thread: the walk winds down as if cancelled, and the parent
+        // hears that this folder gave nothing.
+        fail();
+        if (parent) {
+            arrive(std::move(parent));
+        } else {
+            result_ = nullptr;
+            latch_->open();
+        }
+        return;
+    }
+    handOut(worker, subdirs, pd);
+    arrive(std::move(pd));
+}
+
+std::shared_ptr<TreeWalk::Pending> TreeWalk::readDirectory(std::size_t worker,
+                                                           const std::string& path,
+                                                           std::shared_ptr<Pending> parent,
+                                                           std::uint32_t index,
+                                                           std::vector<std::string>& subdirs) {
     auto pd = std::make_shared<Pending>();
     pd->parent = std::move(parent);
     pd->index = index;
     std::vector<FileNode*>& files = scratch_[worker];
     files.clear();
-    std::vector<std::string> subdirs;
     if (!cancelled()) {
         enumerate(
             worker, path, pd.get(), [&](FileNode* f) { files.push_back(f); },
@@ -139,25 +168,37 @@ void TreeWalk::walk(std::size_t worker, std::string path, std::shared_ptr<Pendin
     const bool top = !pd->parent;
     const std::string_view name =
         top ? std::string_view(topName_) : std::string_view(path).substr(path.rfind('/') + 1);
+    pd->subs.resize(n);
     pd->node = store_.makeDirectoryShell(
         name, top && topAsRoot_ ? std::optional<std::string_view>(path) : std::nullopt,
         files.size() + n, arenas_[worker].get());
     for (std::size_t i = 0; i < files.size(); ++i) pd->node->putChild(i, files[i]);
     pd->fileCount = files.size();
-    pd->subs.resize(n);
     pd->pending.store(n + 1, std::memory_order_relaxed);
+    return pd;
+}
 
+void TreeWalk::handOut(std::size_t worker, std::vector<std::string>& subdirs,
+                       const std::shared_ptr<Pending>& pd) {
+    const auto n = static_cast<std::uint32_t>(subdirs.size());
+    // False when the job could not be queued (no memory): the slot is given
+    // back and the walk fails.
     auto hand = [&](std::uint32_t i) {
         if (observer_ != nullptr) observer_->childWalkerStarted(pool_->runningWalkers());
-        pool_->submit([this, sub = std::move(subdirs[i]), pd, i](std::size_t w) mutable {
-            walk(w, std::move(sub), std::move(pd), i);
-        });
+        try {
+            pool_->submit([this, sub = std::move(subdirs[i]), pd, i](std::size_t w) mutable {
+                walk(w, std::move(sub), std::move(pd), i);
+            });
+            return true;
+        } catch (...) {
+            pool_->releaseSlot();
+            fail();
+            return false;
+        }
     };
     for (std::uint32_t i = 0; i < n; ++i) {
-        if (!cancelled() && pool_->tryTakeSlot())
-            hand(i);
-        else
-            pd->subs[i].inlineWalk = true;
+        if (!cancelled() && pool_->tryTakeSlot() && hand(i)) continue;
+        pd->subs[i].inlineWalk = true;
     }
     for (std::uint32_t i = 0; i < n; ++i) {
         if (!pd->subs[i].inlineWalk) continue;
@@ -166,12 +207,11 @@ void TreeWalk::walk(std::size_t worker, std::string path, std::shared_ptr<Pendin
         } else if (pool_->tryTakeSlot()) {
             // A slot came free while the earlier ones were walked here.
             pd->subs[i].inlineWalk = false;
-            hand(i);
+            if (!hand(i)) arrive(pd);
         } else {
             walk(worker, std::move(subdirs[i]), pd, i);
         }
     }
-    arrive(std::move(pd));
 }
 
 void TreeWalk::arrive(std::shared_ptr<Pending> pd) {

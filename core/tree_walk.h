@@ -47,7 +47,12 @@ class TreeWalk {
     // Reads one directory's entries (no descent), counting and reporting as a walk does.
     std::vector<Listed> listDirectory(const std::string& path);
 
-    bool cancelled() const { return stop_.stop_requested(); }
+    // Stopped from outside, or failed: either way the walk winds down.
+    bool cancelled() const {
+        return stop_.stop_requested() || failed_.load(std::memory_order_relaxed);
+    }
+    // Memory ran out in some walker: the tree is partial and must not be used.
+    bool failed() const { return failed_.load(std::memory_order_acquire); }
     std::int64_t unreadableDirs() const { return ctx_.unreadable.load(); }
     std::int64_t directoriesRead() const { return ctx_.directoriesRead.load(); }
     void sendFinal(const std::string& rootPath);
@@ -58,6 +63,12 @@ class TreeWalk {
 
     void walk(std::size_t worker, std::string path, std::shared_ptr<Pending> parent,
               std::uint32_t index);
+    std::shared_ptr<Pending> readDirectory(std::size_t worker, const std::string& path,
+                                           std::shared_ptr<Pending> parent, std::uint32_t index,
+                                           std::vector<std::string>& subdirs);
+    void handOut(std::size_t worker, std::vector<std::string>& subdirs,
+                 const std::shared_ptr<Pending>& pd);
+    void fail() { failed_.store(true, std::memory_order_release); }
     void arrive(std::shared_ptr<Pending> pd);
     FileNode* finish(Pending& pd);
     void report(std::int64_t files, std::int64_t bytes, const std::string& path);
@@ -75,6 +86,7 @@ class TreeWalk {
     std::string topName_;
     bool topAsRoot_ = false;
     FileNode* result_ = nullptr;
+    std::atomic<bool> failed_{false};
     CompletionLatch* latch_ = nullptr;
     std::unique_ptr<WalkPool> pool_;  // last: joined before anything above goes
 };

@@ -18,18 +18,30 @@ int walkerSlotLimit() {
 }
 
 WalkPool::WalkPool(int threads) : maxSlots_(threads) {
-    threads_.reserve(static_cast<std::size_t>(threads));
-    for (int i = 0; i < threads; ++i)
-        threads_.emplace_back([this, i] { run(static_cast<std::size_t>(i)); });
+    try {
+        threads_.reserve(static_cast<std::size_t>(threads));
+        for (int i = 0; i < threads; ++i)
+            threads_.emplace_back([this, i] { run(static_cast<std::size_t>(i)); });
+    } catch (...) {
+        // A thread that could not start (no memory for its stack): the ones
+        // running are stopped before the failure goes on to the caller.
+        stop();
+        throw;
+    }
 }
 
 WalkPool::~WalkPool() {
+    stop();
+}
+
+void WalkPool::stop() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
-    for (std::thread& t : threads_) t.join();
+    for (std::thread& t : threads_)
+        if (t.joinable()) t.join();
 }
 
 bool WalkPool::tryTakeSlot() {

@@ -36,11 +36,14 @@ class WalkPool {
     std::size_t threadCount() const { return threads_.size(); }
     // Takes a slot when one is free; false means do the work inline.
     bool tryTakeSlot();
+    // Gives back a slot whose job could not be submitted.
+    void releaseSlot() { active_.fetch_sub(1, std::memory_order_acq_rel); }
     void submit(Job job);  // the job must hold a slot; it is given back when the job returns
     int runningWalkers() const { return active_.load(std::memory_order_relaxed); }
 
   private:
     void run(std::size_t worker);
+    void stop();
 
     const int maxSlots_;
     std::atomic<int> active_{0};

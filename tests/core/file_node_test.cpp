@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include <vector>
 
 #include "display_text.h"
@@ -196,13 +201,78 @@ TEST(FileNode, SizesKeepTheirFullRange) {
     EXPECT_FALSE(d->isRoot());
 }
 
-TEST(FileNode, RejectsNamesLinuxCannotHave) {
+TEST(FileNode, NamesOfEveryLengthAFileSystemCanList) {
     StoreRef s = TreeStore::create();
-    EXPECT_THROW(s->makeFile(std::string(256, 'n'), 1), std::invalid_argument);
-    EXPECT_NO_THROW(s->makeFile(std::string(255, 'n'), 1));
+    for (const std::size_t len : {1, 254, 255, 256, 300, 765, 65535}) {
+        const std::string name(len, 'n');
+        FileNode* inner = s->makeFile("x", 7);
+        std::vector<FileNode*> kids{inner};
+        FileNode* d = s->makeDirectory(name, 7, kids);
+        FileNode* f = s->makeFile(name, 9);
+        std::vector<FileNode*> both{f, d};
+        FileNode* r = s->makeRoot("r", "/r", true, 16, both);
+        EXPECT_EQ(f->name(), name) << len;
+        EXPECT_EQ(f->size(), 9);
+        EXPECT_EQ(d->name(), name) << len;
+        ASSERT_EQ(d->childCount(), 1u);
+        EXPECT_EQ(d->child(0), inner);
+        EXPECT_EQ(inner->parent(), d);
+        EXPECT_EQ(inner->path(), "/r/" + name + "/x");
+        EXPECT_EQ(r->child(1), d);
+    }
+    EXPECT_THROW(s->makeFile(std::string(65536, 'n'), 1), std::invalid_argument);
     // Roots carry display names of any length.
-    FileNode* r = s->makeRoot(std::string(300, 'r'), "/x", false, 0);
-    EXPECT_EQ(r->name().size(), 300u);
+    FileNode* r = s->makeRoot(std::string(70000, 'r'), "/x", false, 0);
+    EXPECT_EQ(r->name().size(), 70000u);
+}
+
+// A tree far larger than one chunk, built from several threads at once, with
+// a folder whose child list alone needs a mapping of its own.
+TEST(FileNode, TheStoreGrowsAsTheTreeFills) {
+    StoreRef s = TreeStore::create();
+    constexpr int kThreads = 4, kPerThread = 100'000;
+    std::vector<std::vector<FileNode*>> made(kThreads);
+    {
+        std::vector<std::jthread> threads;
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, t] {
+                NodeArena arena(*s);
+                for (int i = 0; i < kPerThread; ++i)
+                    made[t].push_back(s->makeFile(
+                        "file-" + std::to_string(t) + "-" + std::to_string(i), i % 1000, &arena));
+            });
+    }
+    std::vector<FileNode*> all;
+    std::int64_t total = 0;
+    for (const auto& list : made)
+        for (FileNode* f : list) {
+            all.push_back(f);
+            total += f->size();
+        }
+    std::stable_sort(all.begin(), all.end(),
+                     [](const FileNode* a, const FileNode* b) { return a->size() > b->size(); });
+    FileNode* big = s->makeDirectory("big", total, all);
+    std::vector<FileNode*> top{big};
+    FileNode* root = s->makeRoot("r", "/r", true, total, top);
+    ASSERT_EQ(big->childCount(), all.size());
+    for (std::size_t i = 0; i < all.size(); i += 997) {
+        EXPECT_EQ(big->child(i), all[i]);
+        EXPECT_EQ(all[i]->parent(), big);
+    }
+    EXPECT_EQ(all.back()->path(), "/r/big/" + std::string(all.back()->name()));
+    // Edits reach across chunks: a larger child list, a removal, a resize.
+    FileNode* extra = s->makeFile("extra", 5000);
+    all.push_back(extra);
+    big->setChildren(all);
+    EXPECT_EQ(big->child(0), extra);
+    EXPECT_EQ(root->size(), total + 5000);
+    FileNode* last = big->child(big->childCount() - 1);
+    last->removeFromParent();
+    EXPECT_EQ(big->childCount(), all.size() - 1);
+    EXPECT_EQ(last->parent(), nullptr);
+    big->child(1)->adjustSize(10'000);
+    EXPECT_EQ(big->child(0)->size(), 10'000 + 999);
+    EXPECT_EQ(root->size(), total + 5000 - last->size() + 10'000);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ namespace tidewell {
 namespace {
 
 using test::allocatedBytes;
+using test::inChild;
 using test::TempDir;
 
 struct Recorder {
@@ -243,14 +244,6 @@ TEST(ScanEngine, ChildrenOfSlashHaveOneSlash) {
 // 1 failed, 77 could not be set up.
 constexpr uid_t kNobody = 65534;
 
-int inChild(const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-}
-
 // Everything under `path` handed to the unprivileged uid the child drops to.
 void giveAway(const std::string& path) {
     std::error_code ec;
@@ -311,10 +304,7 @@ TEST(ScanEngine, BindMountLoopIsWalkedOnce) {
     t.mkdir("a");
     t.write("a/file", 4096);
     t.mkdir("a/loop");
-    const int rc = inChild([&] {
-        // A private mount namespace: the loop disappears with this process.
-        if (::unshare(CLONE_NEWNS) != 0) return 77;
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 77;
+    const int rc = test::inPrivateMounts([&] {
         if (::mount((t / "a").c_str(), (t / "a/loop").c_str(), nullptr, MS_BIND, nullptr) != 0)
             return 77;
         NodeRef root = scan(t / "a");

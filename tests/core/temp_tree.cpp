@@ -1,6 +1,8 @@
 #include "temp_tree.h"
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -92,6 +94,23 @@ std::int64_t allocatedBytes(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return -1;
     return static_cast<std::int64_t>(st.st_blocks) * 512;
+}
+
+int inChild(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int inPrivateMounts(const std::function<int()>& body) {
+    return inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return 77;
+        return body();
+    });
 }
 
 }  // namespace tidewell::test

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,14 @@ struct CommandRun {
     std::string out;
 };
 CommandRun runCommand(const std::string& command);
+
+// Runs `body` in a forked child; its result is the exit status (128 + the
+// signal when it was killed). By convention 77 means "could not be set up".
+int inChild(const std::function<int()>& body);
+
+// The same in a mount namespace of the child's own, so it can mount freely
+// and its mounts vanish with it; 77 when the system does not allow that.
+int inPrivateMounts(const std::function<int()>& body);
 
 #ifdef TIDEWELL_CLI_PATH
 // The built tidewell-cli run with `args`, its standard error dropped.

@@ -16,6 +16,8 @@
 #include <sstream>
 #include <string>
 
+#include "temp_tree.h"
+
 namespace tidewell::test {
 
 // Sets an environment variable for a scope.
@@ -49,27 +51,6 @@ inline std::string readFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-// Runs `body` in a forked child; its result is the exit status (128 + the
-// signal when it was killed). By convention 77 means "could not be set up".
-inline int inChild(const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// The same in a mount namespace of the child's own, so it can mount freely
-// and its mounts vanish with it; 77 when the system does not allow that.
-inline int inPrivateMounts(const std::function<int()>& body) {
-    return inChild([&] {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            return 77;
-        return body();
-    });
 }
 
 // The same as the unprivileged uid and gid 65534 when running as root; 77

@@ -366,10 +366,14 @@ TEST_F(TreeCacheTest, NamesBelowTheRootMustBeDirectoryEntries) {
         ASSERT_TRUE(loaded) << fine;
         EXPECT_EQ(loaded->root->child(0)->name(), fine);
     }
-    // As long as a file name may be, and no longer.
-    const std::string longest(FileNode::kMaxName, 'n');
-    EXPECT_TRUE(loadBytes("/p", withChild(longest)));
-    EXPECT_FALSE(loadBytes("/p", withChild(longest + "n")));
+    // Longer than Linux's own file systems allow (a FUSE mount may list it),
+    // up to what the 16-bit length can say.
+    for (const std::size_t len : {255, 256, 765, 65535}) {
+        const std::string name(len, 'n');
+        auto kept = loadBytes("/p", withChild(name));
+        ASSERT_TRUE(kept) << len;
+        EXPECT_EQ(kept->root->child(0)->name(), name);
+    }
     // The same names deeper down.
     Bytes deep = header("/p");
     record(record(record(deep, "p", 1, 10, 1), "d", 1, 10, 1), "..", 0, 10, 0);
