@@ -1,5 +1,7 @@
 #include "smart_cleanup.h"
 
+#include "paths.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -72,15 +74,6 @@ std::optional<Category> classify(std::string_view name, std::string_view path) {
     if (endsWithAny(path, kPkgSuffixes)) return kPkg;
     if (path.ends_with(kLogsSuffix)) return kLogs;
     return std::nullopt;
-}
-
-std::string childPath(std::string_view parent, std::string_view name) {
-    std::string out;
-    out.reserve(parent.size() + 1 + name.size());
-    out += parent;
-    if (parent != "/") out += '/';
-    out += name;
-    return out;
 }
 
 bool bySizeDescending(const CleanupItem& a, const CleanupItem& b) {

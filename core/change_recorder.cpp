@@ -57,8 +57,7 @@ std::vector<std::string> skipsFor(const std::string& root) {
 
 std::vector<history::Mount> currentMounts() {
     const UniqueFd fd(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
-    return fd ? history::parseMounts(history::readMountInfo(fd.get()))
-              : std::vector<history::Mount>{};
+    return fd ? parseMountInfo(readMountInfo(fd.get())) : std::vector<history::Mount>{};
 }
 
 bool sameDirectory(const struct stat& a, const struct stat& b) {
@@ -128,7 +127,7 @@ ChangeRecorder::ChangeRecorder(Started, std::unique_ptr<journal::JournalWriter> 
       historyWd_(historyWd),
       parentWd_(parentWd),
       writer_(std::move(writer)) {
-    mounts_ = history::parseMounts(history::readMountInfo(mountsFd_.get()));
+    mounts_ = parseMountInfo(readMountInfo(mountsFd_.get()));
     {
         std::lock_guard lock(mutex_);
         if (!writeActiveFileLocked()) failure_ = "the list of recorded roots cannot be written";
@@ -475,7 +474,7 @@ void ChangeRecorder::loseRootsWhere(std::uint32_t flag,
 // Something mounted or unmounted in or above a root changes what its path
 // shows without an inotify event.
 void ChangeRecorder::checkMounts() {
-    std::vector<history::Mount> now = history::parseMounts(history::readMountInfo(mountsFd_.get()));
+    std::vector<history::Mount> now = parseMountInfo(readMountInfo(mountsFd_.get()));
     const std::vector<std::string> changed = history::changedMountPoints(mounts_, now);
     mounts_ = std::move(now);
     if (changed.empty()) return;

@@ -6,18 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "mount_table.h"
+
 namespace tidewell::history {
 
-struct Mount {
-    std::string id;     // the kernel's mount identifier
-    std::string point;  // where it is mounted, unescaped
-    std::string fsType;
-};
-
-// The lines of /proc/self/mountinfo.
-std::vector<Mount> parseMounts(std::string_view mountinfo);
-// The whole text of an open mountinfo file, read from its start.
-std::string readMountInfo(int fd);
+using Mount = MountEntry;
 
 // File systems whose contents can change without an inotify event here:
 // network and cluster file systems, FUSE and the kernel's own trees.

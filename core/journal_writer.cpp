@@ -1,5 +1,7 @@
 #include "journal_writer.h"
 
+#include "unique_fd.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -21,15 +23,6 @@ constexpr const char* kEpochFile = "epoch";
 
 UniqueFd openDirectory(const std::string& dir) {
     return UniqueFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 std::optional<std::uint64_t> readEpochFile(int dirFd) {

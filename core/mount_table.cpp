@@ -1,5 +1,8 @@
 #include "mount_table.h"
 
+#include <unistd.h>
+
+#include <array>
 #include <fstream>
 #include <sstream>
 
@@ -7,7 +10,6 @@ namespace tidewell {
 
 namespace {
 
-// mountinfo escapes space, tab, newline and backslash as three octal digits.
 bool isOctal(char c, char highest) {
     return c >= '0' && c <= highest;
 }
@@ -48,7 +50,8 @@ std::vector<MountEntry> parseMountInfo(std::string_view text) {
             }
         std::string fsType;
         if (!sawSeparator || !(fields >> fsType)) continue;
-        entries.push_back(MountEntry{unescapeMountField(mountPoint), std::move(fsType)});
+        entries.push_back(
+            MountEntry{std::move(id), unescapeMountField(mountPoint), std::move(fsType)});
     }
     return entries;
 }
@@ -58,6 +61,19 @@ std::string readMountInfo() {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string readMountInfo(int fd) {
+    std::string text;
+    std::array<char, 16384> buf{};
+    off_t at = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd, buf.data(), buf.size(), at);
+        if (n <= 0) break;
+        text.append(buf.data(), static_cast<std::size_t>(n));
+        at += n;
+    }
+    return text;
 }
 
 }  // namespace tidewell

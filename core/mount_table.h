@@ -8,6 +8,7 @@
 namespace tidewell {
 
 struct MountEntry {
+    std::string id;          // the kernel's mount identifier
     std::string mountPoint;  // unescaped, as this process sees it
     std::string fsType;
 };
@@ -16,5 +17,8 @@ struct MountEntry {
 std::vector<MountEntry> parseMountInfo(std::string_view text);
 // The text of /proc/self/mountinfo; empty when it cannot be read.
 std::string readMountInfo();
+// The whole text of an open mountinfo file, read from its start (a file kept
+// open to be polled for changes).
+std::string readMountInfo(int fd);
 
 }  // namespace tidewell

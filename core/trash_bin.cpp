@@ -1,5 +1,7 @@
 #include "trash_bin.h"
 
+#include "unique_fd.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,18 +59,6 @@ std::string_view clipped(std::string_view s, std::size_t limit) {
         return s.substr(0, whole ? lead : limit);
     }
     return s.substr(0, limit);
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // mkdir -p that leaves existing folders' modes alone; new ones get 0700.

@@ -163,18 +163,6 @@ class GrowingBuffer {
     std::size_t size_ = 0;
 };
 
-bool writeAll(int fd, std::span<const unsigned char> data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data = data.subspan(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Writes a temporary file beside `target` and renames it over the target.
 bool replaceFile(const std::string& target, std::span<const unsigned char> bytes) {
     const std::size_t slash = target.rfind('/');

@@ -1,8 +1,11 @@
-// Owns one file descriptor and closes it.
+// Owns one file descriptor and closes it; writes whole buffers to one.
 #pragma once
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <span>
+#include <string_view>
 #include <utility>
 
 namespace tidewell {
@@ -28,5 +31,20 @@ class UniqueFd {
   private:
     int fd_ = -1;
 };
+
+// Writes all of `data`, resuming after short writes and signals; false on
+// any error (errno tells which) or when nothing more can be written.
+inline bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+inline bool writeAll(int fd, std::span<const unsigned char> data) {
+    return writeAll(fd, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+}
 
 }  // namespace tidewell

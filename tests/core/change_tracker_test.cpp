@@ -301,9 +301,9 @@ TEST(HistoryMounts, WhatCanChangeUnseen) {
         "41 26 0:41 / /home/u/My\\040Disk rw - fuse.sshfs host: rw\n"
         "42 26 7:0 / /home/u/usb rw - ext4 /dev/loop0 rw\n"
         "43 26 8:17 / /home/u/ntfs rw - fuseblk /dev/sdb1 rw\n";
-    const std::vector<history::Mount> mounts = history::parseMounts(info);
+    const std::vector<history::Mount> mounts = parseMountInfo(info);
     ASSERT_EQ(mounts.size(), 6u);
-    EXPECT_EQ(mounts[3].point, "/home/u/My Disk");
+    EXPECT_EQ(mounts[3].mountPoint, "/home/u/My Disk");
     auto reason = [&](std::string_view root, std::vector<std::string> skips = {}) {
         return history::unwatchableReason(mounts, root, skips);
     };
