@@ -77,10 +77,10 @@ int runCachedScan(std::string_view given, const TreePrinter& print) {
     LineObserver observer(::isatty(STDERR_FILENO) != 0 ? &line : nullptr);
     BackgroundSave save;
     // As in the application: the whole disk leaves out what is not the disk's own.
-    ScanSession session(defaultScanServices(),
-                        {root->path, root->name,
-                         root->path == "/" ? wholeDiskSkipPaths() : SkipPaths{}},
-                        save.writer());
+    ScanSession session(
+        defaultScanServices(),
+        {root->path, root->name, root->path == "/" ? wholeDiskSkipPaths() : SkipPaths{}},
+        save.writer());
     std::stop_source stop;
     ScanOutcome out;
     const auto started = std::chrono::steady_clock::now();

@@ -115,8 +115,9 @@ void printSummary(const FileNode* tree, int depth, std::optional<double> elapsed
     const SubtreeCounts total = tree->isDirectory() ? counts.at(tree) : SubtreeCounts{1, 0};
     std::cout << repairUtf8(tree->path()) << '\n'
               << "Toplam " << formatBytes(tree->size()) << " · "
-              << formatCount(total.files + total.directories) << " öğe (" << formatCount(total.files)
-              << " dosya, " << formatCount(total.directories) << " klasör)";
+              << formatCount(total.files + total.directories) << " öğe ("
+              << formatCount(total.files) << " dosya, " << formatCount(total.directories)
+              << " klasör)";
     if (elapsed) std::cout << " · " << formatSeconds(*elapsed);
     std::cout << '\n' << unreadableLine(unreadableDirs);
     if (depth > 0) {

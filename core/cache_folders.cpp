@@ -17,8 +17,7 @@ namespace {
 std::vector<Target> makeTargets() {
     const std::string trashWarning = "Çöp Kutusu tamamen boşaltılır — bu işlem geri alınamaz.";
     return {
-        {"Xcode DerivedData", "Library/Developer/Xcode/DerivedData", "hammer", std::nullopt,
-         false},
+        {"Xcode DerivedData", "Library/Developer/Xcode/DerivedData", "hammer", std::nullopt, false},
         {"Xcode Archives", "Library/Developer/Xcode/Archives", "archivebox",
          "Dağıtım arşivleri ve dSYM'ler burada — App Store'a gönderdiğin sürümlerin sembolleri "
          "silinir.",

@@ -144,9 +144,14 @@ ScanOutcome ScanSession::runSteps(ScanSessionObserver& observer, const std::stop
 void ScanSession::finish(ScanOutcome& out, ScanSessionObserver& observer,
                          const std::stop_token& stop, std::optional<std::uint64_t> id) {
     // Without an identifier the tree is not cached: nothing could bring it up to date later.
-    if (!id || stop.stop_requested()) return;
-    out.eventId = id;
+    if (!id) return;
     observer.stageStarted({ScanStage::Step::saving});
+    if (stop.stop_requested()) {
+        out = ScanOutcome{};
+        out.cancelled = true;
+        return;
+    }
+    out.eventId = id;
     writer_(out.root, request_.rootPath, *id);
 }
 

@@ -61,10 +61,10 @@ struct ScanOutcome {
     // Null when the location cannot be examined or the session was cancelled.
     NodeRef root;
     bool cancelled = false;
-    bool refreshed = false;               // brought up to date from the cache
-    std::int64_t directoriesReread = 0;   // folders a refresh read again, each once
+    bool refreshed = false;              // brought up to date from the cache
+    std::int64_t directoriesReread = 0;  // folders a refresh read again, each once
     FullScanCause fullScanCause = FullScanCause::none;
-    std::string historyReason;            // for historyUnreliable: what the history said
+    std::string historyReason;  // for historyUnreliable: what the history said
     // Folders the session could not read (shown as empty); after a refresh,
     // those among the folders it read again.
     std::int64_t unreadableDirs = 0;

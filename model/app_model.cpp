@@ -163,7 +163,8 @@ QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
                                                  std::move(request), std::move(writer));
     auto observer = std::make_shared<StatusObserver>(run->channel);
     const std::stop_token stop = run->stop.get_token();
-    PoolCall running(loadPool_, [session, observer, stop] { return session->run(*observer, stop); });
+    PoolCall running(loadPool_,
+                     [session, observer, stop] { return session->run(*observer, stop); });
     ScanOutcome out = co_await running;
     if (!self || run->cancelled() || !out.root) co_return NodeRef();
 

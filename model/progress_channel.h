@@ -6,8 +6,8 @@
 
 #include <QObject>
 #include <QPointer>
-#include <functional>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,7 +36,7 @@ class ProgressChannel : public std::enable_shared_from_this<ProgressChannel> {
     QPointer<QObject> receiver_;
     std::function<void(const ScanProgress&)> apply_;
     std::mutex mutex_;
-    std::deque<ScanProgress> ordered_;  // status texts, oldest first
+    std::deque<ScanProgress> ordered_;     // status texts, oldest first
     std::optional<ScanProgress> pending_;  // the newest engine record
     bool posted_ = false;                  // a delivery is on its way
     bool finished_ = false;

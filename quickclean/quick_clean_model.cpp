@@ -48,8 +48,8 @@ QuickCleanModel::~QuickCleanModel() {
 }
 
 QString QuickCleanModel::folderOf(const QString& relativePath) const {
-    return QFile::decodeName(QByteArray::fromStdString(
-        CacheFolders::folderOf(bytesOf(home_), bytesOf(relativePath))));
+    return QFile::decodeName(
+        QByteArray::fromStdString(CacheFolders::folderOf(bytesOf(home_), bytesOf(relativePath))));
 }
 
 QuickCleanModel::Row* QuickCleanModel::findRow(const QString& relativePath) {
