@@ -5,8 +5,8 @@
 
 namespace tidewell::cli {
 
-// tidewell-cli caches [--clean RELATIVE_PATH] [--yes]: replaces this process
-// with tidewell-cli-caches, which sits next to it. Returns 1 only when that fails.
+// tidewell-cli caches [--clean RELATIVE_PATH] [--yes]: lists the quick-clean
+// cache folders that are there with their sizes, or empties one of them.
 int runCachesCommand(std::span<const std::string_view> args);
 
 }  // namespace tidewell::cli

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cached_scan.h"
 #include "display_text.h"
 #include "report_output.h"
 #include "scan_command.h"
@@ -60,11 +61,11 @@ int runReport(std::span<const std::string_view> args, ReportKind kind, std::stri
         std::cerr << usage;
         return 2;
     }
-    if (opts->cached) {
-        const std::string_view lead[] = {kind == ReportKind::topFiles ? "--report=top"
-                                                                      : "--report=smart"};
-        return execCachedProgram(lead, args);
-    }
+    if (opts->cached)
+        return runCachedScan(opts->path, [&](const FileNode& root, std::int64_t unreadable) {
+            printReport(std::cout, root, kind, opts->limit);
+            std::cerr << unreadableLine(unreadable);
+        });
     const std::optional<ScanRoot> root = scanRootOf(opts->path);
     if (!root) return 1;
     const FreshScan scan = scanWithProgress(*root, {});
@@ -73,7 +74,7 @@ int runReport(std::span<const std::string_view> args, ReportKind kind, std::stri
         return 130;
     }
     if (!scan.root) {
-        std::cerr << scanFailedMessage(*root, scan);
+        std::cerr << scanFailedMessage(*root, scan.failure);
         return 1;
     }
     printReport(std::cout, *scan.root, kind, opts->limit);

@@ -3,19 +3,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "cached_scan.h"
 #include "display_text.h"
 #include "interrupt.h"
 #include "paths.h"
+#include "progress_line.h"
 #include "scan_engine.h"
 #include "size_format.h"
 #include "skip_paths.h"
@@ -39,6 +37,7 @@ struct ScanOptions {
     int depth = 0;
     bool json = false;
     bool wholeDisk = false;
+    bool cached = false;
 };
 
 std::optional<ScanOptions> parse(std::span<const std::string_view> args) {
@@ -48,6 +47,8 @@ std::optional<ScanOptions> parse(std::span<const std::string_view> args) {
         const std::string_view a = args[i];
         if (a == "--json")
             o.json = true;
+        else if (a == "--cached")
+            o.cached = true;
         else if (a == "--whole-disk")
             o.wholeDisk = true;
         else if (a == "--depth") {
@@ -63,58 +64,12 @@ std::optional<ScanOptions> parse(std::span<const std::string_view> args) {
         }
     }
     if (!havePath) return std::nullopt;
+    // A cached run prints its summary as text and picks the skipped paths itself.
+    if (o.cached && (o.json || o.wholeDisk)) return std::nullopt;
     return o;
 }
 
-// One line on standard error, rewritten in place while the scan runs.
-class ProgressLine {
-  public:
-    void show(const ScanProgress& p) {
-        std::lock_guard lock(mutex_);
-        std::string path = repairUtf8(p.currentPath);
-        constexpr std::size_t kMaxPath = 60;
-        if (path.size() > kMaxPath) path = "…" + path.substr(path.size() - kMaxPath);
-        std::cerr << "\r\033[K" << formatCount(p.fileCount) << " öğe · " << formatBytes(p.byteCount)
-                  << " · " << path << std::flush;
-        shown_ = true;
-    }
-    void clear() {
-        std::lock_guard lock(mutex_);
-        if (shown_) std::cerr << "\r\033[K" << std::flush;
-        shown_ = false;
-    }
-
-  private:
-    std::mutex mutex_;
-    bool shown_ = false;
-};
-
 }  // namespace
-
-int execSiblingProgram(std::string_view name, std::span<const std::string_view> lead,
-                       std::span<const std::string_view> args) {
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const std::string program = (self.parent_path() / std::string(name)).string();
-    std::vector<std::string> owned{program};
-    owned.insert(owned.end(), lead.begin(), lead.end());
-    for (const std::string_view a : args)
-        if (a != "--cached") owned.emplace_back(a);
-    std::vector<char*> argv;
-    for (std::string& a : owned) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    std::cerr << "tidewell-cli: " << program << " çalıştırılamadı: " << std::strerror(errno)
-              << '\n';
-    return 1;
-}
-
-// Cached runs (scan, top, smart) use the application model, in a program of
-// its own next to this one, so that a plain run never loads Qt.
-int execCachedProgram(std::span<const std::string_view> lead,
-                      std::span<const std::string_view> args) {
-    return execSiblingProgram("tidewell-cli-cached", lead, args);
-}
 
 std::optional<ScanRoot> scanRootOf(std::string_view given) {
     std::optional<std::string> real = realScanRoot(given);
@@ -151,20 +106,46 @@ FreshScan scanWithProgress(const ScanRoot& root, const SkipPaths& skips) {
     return out;
 }
 
-std::string scanFailedMessage(const ScanRoot& root, const FreshScan& scan) {
-    if (!scan.failure.empty())
-        return "tidewell-cli: " + repairUtf8(root.path) + " taranamadı: " + scan.failure + "\n";
+std::string scanFailedMessage(const ScanRoot& root, std::string_view failure) {
+    if (!failure.empty())
+        return "tidewell-cli: " + repairUtf8(root.path) + " taranamadı: " + std::string(failure) +
+               "\n";
     return "tidewell-cli: " + repairUtf8(root.path) + " incelenemiyor\n";
 }
 
+namespace {
+
+// The summary of a tree: its path, total size and counts, and the tree
+// itself `depth` levels deep. `elapsed` ends the totals' line when given.
+void printSummary(const FileNode* tree, int depth, std::optional<double> elapsed,
+                  std::int64_t unreadableDirs) {
+    const auto counts = countSubtrees(tree, depth);
+    const SubtreeCounts total = tree->isDirectory() ? counts.at(tree) : SubtreeCounts{1, 0};
+    std::cout << repairUtf8(tree->path()) << '\n'
+              << "Toplam " << formatBytes(tree->size()) << " · "
+              << formatCount(total.files + total.directories) << " öğe ("
+              << formatCount(total.files) << " dosya, " << formatCount(total.directories)
+              << " klasör)";
+    if (elapsed) std::cout << " · " << formatSeconds(*elapsed);
+    std::cout << '\n' << unreadableLine(unreadableDirs);
+    if (depth > 0) {
+        std::cout << '\n';
+        printTree(std::cout, tree, depth);
+    }
+}
+
+}  // namespace
+
 int runScanCommand(std::span<const std::string_view> args) {
-    for (const std::string_view a : args)
-        if (a == "--cached") return execCachedProgram({}, args);
     const std::optional<ScanOptions> opts = parse(args);
     if (!opts) {
         std::cerr << kUsage;
         return 2;
     }
+    if (opts->cached)
+        return runCachedScan(opts->path, [&](const FileNode& root, std::int64_t unreadable) {
+            printSummary(&root, opts->depth, std::nullopt, unreadable);
+        });
     const std::optional<ScanRoot> root = scanRootOf(opts->path);
     if (!root) return 1;
 
@@ -175,31 +156,20 @@ int runScanCommand(std::span<const std::string_view> args) {
         return 130;
     }
     if (!scan.root) {
-        std::cerr << scanFailedMessage(*root, scan);
+        std::cerr << scanFailedMessage(*root, scan.failure);
         return 1;
     }
     const NodeRef& tree = scan.root;
     const auto elapsed = scan.elapsed;
 
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-    const auto counts = countSubtrees(tree.get(), opts->depth);
     if (opts->json) {
-        printJson(std::cout, tree.get(), opts->depth, counts, ms, scan.unreadableDirs);
+        printJson(std::cout, tree.get(), opts->depth, countSubtrees(tree.get(), opts->depth), ms,
+                  scan.unreadableDirs);
         return 0;
     }
-    const SubtreeCounts total = tree->isDirectory() ? counts.at(tree.get()) : SubtreeCounts{1, 0};
-    const std::int64_t finalFiles = total.files;
-    const std::int64_t dirs = total.directories;
-    std::cout << repairUtf8(tree->path()) << '\n'
-              << "Toplam " << formatBytes(tree->size()) << " · " << formatCount(finalFiles + dirs)
-              << " öğe (" << formatCount(finalFiles) << " dosya, " << formatCount(dirs)
-              << " klasör) · " << formatSeconds(std::chrono::duration<double>(elapsed).count())
-              << '\n'
-              << unreadableLine(scan.unreadableDirs);
-    if (opts->depth > 0) {
-        std::cout << '\n';
-        printTree(std::cout, tree.get(), opts->depth);
-    }
+    printSummary(tree.get(), opts->depth, std::chrono::duration<double>(elapsed).count(),
+                 scan.unreadableDirs);
     return 0;
 }
 

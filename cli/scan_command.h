@@ -12,7 +12,7 @@
 
 namespace tidewell::cli {
 
-// tidewell-cli scan PATH [--depth N] [--json] [--whole-disk]
+// tidewell-cli scan PATH [--depth N] [--json] [--whole-disk], and scan --cached PATH [--depth N]
 int runScanCommand(std::span<const std::string_view> args);
 
 // A location given on the command line, as a scan starts from it.
@@ -34,19 +34,9 @@ struct FreshScan {
 };
 
 // The message for a scan that gave no tree and was not cancelled.
-std::string scanFailedMessage(const ScanRoot& root, const FreshScan& scan);
+std::string scanFailedMessage(const ScanRoot& root, std::string_view failure);
 
 // A scan with a live progress line when standard error is a terminal; Ctrl-C cancels it.
 FreshScan scanWithProgress(const ScanRoot& root, const SkipPaths& skips);
-
-// Replaces this process with the program `name` next to this one, passing
-// `lead` and then `args` without "--cached". Returns 1 only when that fails.
-int execSiblingProgram(std::string_view name, std::span<const std::string_view> lead,
-                       std::span<const std::string_view> args);
-
-// Replaces this process with tidewell-cli-cached, which sits next to it,
-// passing `lead` and then `args` without "--cached". Returns 1 only when that fails.
-int execCachedProgram(std::span<const std::string_view> lead,
-                      std::span<const std::string_view> args);
 
 }  // namespace tidewell::cli

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QPointer>
 
-#include "change_tracker.h"
 #include "history_recording.h"
 #include "journal.h"
 #include "journal_history.h"
@@ -14,15 +13,13 @@
 #include "platform_info.h"
 #include "pool_call.h"
 #include "progress_channel.h"
+#include "scan_session.h"
 #include "skip_paths.h"
 #include "tree_cache.h"
 
 namespace tidewell {
 
 namespace {
-
-constexpr std::int64_t kMaxHistoryEvents = 60000;
-constexpr double kHistoryTimeoutSeconds = 15.0;
 
 ScanProgress status(const char* text) {
     return ScanProgress{0, 0, text};
@@ -37,6 +34,22 @@ QString normalizedPath(const QString& path) {
     QString p = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     return p.isEmpty() ? QStringLiteral("/") : p;
 }
+
+// Turns a scan session's steps into the records the scanning screen shows.
+class StatusObserver : public ScanSessionObserver {
+  public:
+    explicit StatusObserver(std::shared_ptr<ProgressChannel> channel)
+        : channel_(std::move(channel)) {}
+    void stageStarted(const ScanStage& stage) override {
+        // Every step's text is shown; only the engine's records may be skipped.
+        if (std::optional<ScanProgress> record = statusRecord(stage))
+            channel_->sendInOrder(std::move(*record));
+    }
+    void progressed(const ScanProgress& record) override { channel_->send(record); }
+
+  private:
+    std::shared_ptr<ProgressChannel> channel_;
+};
 
 }  // namespace
 
@@ -130,105 +143,46 @@ QCoro::Task<> AppModel::scanTask(QString location, bool wholeDisk, std::shared_p
 QCoro::Task<NodeRef> AppModel::runScan(QString location, bool wholeDisk,
                                        std::shared_ptr<ScanRun> run) {
     QPointer<AppModel> self(this);
-    QThreadPool* pool = &loadPool_;
     const std::string path = location.toStdString();
-    auto skips = std::make_shared<const SkipPaths>(wholeDisk ? wholeDiskSkipPaths() : SkipPaths{});
-    const ProgressSink sink = run->channel->sink();
-    const std::stop_token stop = run->stop.get_token();
-    std::shared_ptr<ScanEngine> engine = engine_;
-    std::shared_ptr<HistoryRecording> recording = recording_;
-    std::shared_ptr<JournalHistory> history = history_;
     scannedRootPath_ = path;
-    RunReport report;
-
-    // The recorder must watch the root before an identifier is taken, so that
-    // every change after that identifier is in the history. The identifier is
-    // the recorder's answer to a sync: everything it had seen by then is in
-    // the journal below it. Without one the tree is not cached.
-    auto takeIdentifier = [recording, path]() -> std::optional<quint64> {
-        if (!recording) return std::nullopt;
-        return recording->identifierFor(path);
+    ScanSession::Request request{
+        path, pickedFolderName_ ? std::optional(pickedFolderName_->toStdString()) : std::nullopt,
+        wholeDisk ? wholeDiskSkipPaths() : SkipPaths{}};
+    // The session hands its tree over from the pool; the save is scheduled
+    // here, on the main thread, unless the scan was cancelled meanwhile. It is
+    // posted before the session's result, so the save comes first, as before.
+    CacheWriter writer = [self, run](NodeRef root, const std::string& rootPath, std::uint64_t id) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, run, root = std::move(root), rootPath, id] {
+                if (self && !run->cancelled()) self->scheduleCacheSave(root, rootPath, id);
+            },
+            Qt::QueuedConnection);
     };
-
-    sink(status("önbellek denetleniyor…"));
-    PoolCall loading(*pool, [path] { return TreeCache::load(path); });
-    std::optional<TreeCache::Loaded> cached = co_await loading;
+    auto session = std::make_shared<ScanSession>(ScanServices{engine_, recording_, history_},
+                                                 std::move(request), std::move(writer));
+    auto observer = std::make_shared<StatusObserver>(run->channel);
+    const std::stop_token stop = run->stop.get_token();
+    PoolCall running(loadPool_,
+                     [session, observer, stop] { return session->run(*observer, stop); });
+    ScanOutcome out = co_await running;
     if (!self || run->cancelled()) co_return NodeRef();
-
-    if (!cached) {
-        report.fullScanReason = QStringLiteral("önbellek yok");
-    } else {
-        sink(status("değişiklikler sorgulanıyor…"));
-        PoolCall taking(*pool, takeIdentifier);
-        const std::optional<quint64> queryId = co_await taking;
-        if (!self || run->cancelled()) co_return NodeRef();
-        ChangeTracker::Answer answer{std::nullopt, "değişiklik geçmişi kaydedilemiyor"};
-        if (queryId) {
-            const std::uint64_t since = cached->eventId;
-            PoolCall asking(*pool, [history, path, since] {
-                return ChangeTracker::ask(*history, path, since, kMaxHistoryEvents,
-                                          kHistoryTimeoutSeconds);
-            });
-            answer = co_await asking;
-            if (!self || run->cancelled()) co_return NodeRef();
-        }
-        if (answer.changes) {
-            const std::size_t n = distinctFolders(*answer.changes);
-            sink(ScanProgress{0, 0, std::to_string(n) + " klasör güncelleniyor…"});
-            NodeRef cachedRoot = cached->root;
-            auto changes = std::make_shared<const ChangeSet>(std::move(*answer.changes));
-            PoolCall refreshing(*pool, [=] {
-                const std::shared_ptr<ScanObserver> observer =
-                    recording ? recording->scanObserver() : nullptr;
-                ScanReport read;
-                NodeRef out = engine->refresh(cachedRoot, path, *changes, *skips, sink, stop,
-                                              observer.get(), &read);
-                return std::make_pair(out, read);
-            });
-            auto [refreshed, read] = co_await refreshing;
-            if (!self || run->cancelled()) co_return NodeRef();
-            if (refreshed) {
-                self->cacheEventId_ = *queryId;
-                self->scheduleCacheSave(refreshed, path, *queryId);
-                report.refreshed = true;
-                report.directoriesReread = read.directoriesRead;
-                self->lastRun_ = report;
-                // Only the folders read again are known; the others kept their contents.
-                self->setUnreadableCount(read.unreadableDirs);
-                co_return refreshed;
-            }
-            report.fullScanReason = QStringLiteral("değişiklikler yerinde uygulanamadı");
-        } else {
-            report.fullScanReason = QStringLiteral("değişiklik geçmişi güvenilmez: ") +
-                                    QString::fromStdString(answer.reason);
-        }
+    if (!out.root) {
+        if (!out.failure.empty())
+            self->setErrorMessage(QStringLiteral("“") + location +
+                                  QStringLiteral("” taranamadı: ") +
+                                  QString::fromStdString(out.failure) + QLatin1Char('.'));
+        co_return NodeRef();
     }
 
-    // Full scan.
-    PoolCall taking(*pool, takeIdentifier);
-    const std::optional<quint64> scanId = co_await taking;
-    if (!self || run->cancelled()) co_return NodeRef();
-    const std::optional<std::string> name =
-        self->pickedFolderName_ ? std::optional(self->pickedFolderName_->toStdString())
-                                : std::nullopt;
-    PoolCall scanning(*pool, [=] {
-        const std::shared_ptr<ScanObserver> observer =
-            recording ? recording->scanObserver() : nullptr;
-        ScanReport read;
-        NodeRef out = engine->scan(path, name, *skips, sink, stop, observer.get(), &read);
-        return std::make_pair(out, read);
-    });
-    auto [root, read] = co_await scanning;
-    if (!root) co_return NodeRef();
-    if (self && !run->cancelled()) {
-        // Without a history identifier the tree is not cached: nothing could
-        // bring it up to date later.
-        self->cacheEventId_ = scanId;
-        if (scanId) self->scheduleCacheSave(root, path, *scanId);
-        self->lastRun_ = report;
-        self->setUnreadableCount(read.unreadableDirs);
-    }
-    co_return root;
+    cacheEventId_ = out.eventId;
+    RunReport report;
+    report.refreshed = out.refreshed;
+    report.directoriesReread = out.directoriesReread;
+    report.fullScanReason = QString::fromStdString(fullScanReasonText(out));
+    lastRun_ = report;
+    setUnreadableCount(out.unreadableDirs);
+    co_return out.root;
 }
 
 void AppModel::finishScan(NodeRef root) {

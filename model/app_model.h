@@ -95,7 +95,7 @@ class AppModel : public QObject {
     Q_PROPERTY(qint64 unreadableCount READ unreadableCount NOTIFY unreadableCountChanged)
 
   public:
-    // How the last scan went, for the command line and the tests.
+    // How the last scan went (the tests read it).
     struct RunReport {
         bool refreshed = false;        // brought up to date from the cache
         qint64 directoriesReread = 0;  // folders a refresh read again, each counted once

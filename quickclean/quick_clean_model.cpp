@@ -1,23 +1,18 @@
 #include "quick_clean_model.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
 #include <QSettings>
-#include <filesystem>
 #include <stop_token>
 #include <string>
-#include <system_error>
 
-#include "paths.h"
+#include "cache_folders.h"
 #include "pool_call.h"
 #include "quick_sizer.h"
 #include "saved_locations.h"
-#include "trasher.h"
-#include "user_dirs.h"
 
 namespace tidewell {
 
@@ -25,56 +20,6 @@ namespace {
 
 std::string bytesOf(const QString& path) {
     return QFile::encodeName(path).toStdString();
-}
-
-// What became of one entry of a folder being emptied.
-enum class Removal { removed, skipped, failed };
-
-// Removes one entry the way its target wants. Entries the safety rules refuse
-// are left alone and not reported; a Trash entry takes its .trashinfo with it.
-Removal removeEntry(const std::string& path, const std::string& infoFolder, bool permanently) {
-    if (!Trasher::canDelete(path)) return Removal::skipped;
-    if (!permanently) return Trasher::moveToTrash(path) ? Removal::failed : Removal::removed;
-    if (Trasher::deletePermanently(path)) return Removal::failed;
-    if (infoFolder.empty()) return Removal::removed;
-    const std::string name = path.substr(path.rfind('/') + 1);
-    const std::string info = childPath(infoFolder, name + ".trashinfo");
-    std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(info, ec)))
-        return Removal::removed;
-    return Trasher::deletePermanently(info) ? Removal::failed : Removal::removed;
-}
-
-// The freedesktop Trash keeps "info" next to "files"; other targets have none.
-std::string infoFolderOf(const std::string& folder, bool isTrashBin) {
-    constexpr std::string_view kFiles = "/files";
-    if (!isTrashBin || !folder.ends_with(kFiles)) return {};
-    return folder.substr(0, folder.size() - kFiles.size()) + "/info";
-}
-
-// The folder a target's measuring and emptying work on: its real path, since
-// the deletion layer refuses any path that leads through a symbolic link. A
-// target that is itself a link to a folder stands for that folder only when
-// the folder is the user's own: a link must not steer an emptying into a
-// folder of someone else's. Nothing for a target that is no folder.
-std::optional<std::string> workingFolder(const std::string& folder) {
-    struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0) return std::nullopt;
-    std::optional<std::string> real = realDirectory(folder);
-    if (!real) return std::nullopt;
-    if (S_ISLNK(st.st_mode)) {
-        struct stat target {};
-        if (::lstat(real->c_str(), &target) != 0 || target.st_uid != ::getuid())
-            return std::nullopt;
-    }
-    return real;
-}
-
-std::optional<QuickSizer::Totals> measureFolder(const std::string& folder,
-                                                std::stop_token stop = {}) {
-    const std::optional<std::string> real = workingFolder(folder);
-    if (!real) return std::nullopt;
-    return QuickSizer::measure(*real, std::move(stop));
 }
 
 QVariant optionalValue(const std::optional<QString>& v) {
@@ -103,13 +48,8 @@ QuickCleanModel::~QuickCleanModel() {
 }
 
 QString QuickCleanModel::folderOf(const QString& relativePath) const {
-    // The Trash row is the Trash that deletions fill, which XDG_DATA_HOME may
-    // put outside the home.
-    if (relativePath == QLatin1String(kHomeTrashFiles))
-        return QFile::decodeName(QByteArray::fromStdString(dataHomeFor(bytesOf(home_)))) +
-               QStringLiteral("/Trash/files");
     return QFile::decodeName(
-        QByteArray::fromStdString(childPath(bytesOf(home_), bytesOf(relativePath))));
+        QByteArray::fromStdString(CacheFolders::folderOf(bytesOf(home_), bytesOf(relativePath))));
 }
 
 QuickCleanModel::Row* QuickCleanModel::findRow(const QString& relativePath) {
@@ -147,13 +87,9 @@ void QuickCleanModel::ensureAccess() {
 
 void QuickCleanModel::rebuildRows() {
     std::vector<Row> rows;
-    for (const QuickCleanTarget& target : quickCleanTargets()) {
-        std::error_code ec;
-        // A symbolic link counts as present: it is the folder the tool uses.
-        if (std::filesystem::exists(
-                std::filesystem::symlink_status(bytesOf(folderOf(target.relativePath)), ec)))
+    for (const QuickCleanTarget& target : quickCleanTargets())
+        if (CacheFolders::isPresent(bytesOf(folderOf(target.relativePath))))
             rows.push_back(Row{target, std::nullopt, false, false, std::nullopt});
-    }
     rows_ = std::move(rows);
     emit rowsChanged();
 }
@@ -192,7 +128,7 @@ QCoro::Task<> QuickCleanModel::refreshTask(std::shared_ptr<RefreshRun> run) {
         if (run->stop.stop_requested()) break;
         const std::string path = bytesOf(folderOf(id));
         const std::stop_token stop = run->stop.get_token();
-        PoolCall measuring(*pool, [path, stop] { return measureFolder(path, stop); });
+        PoolCall measuring(*pool, [path, stop] { return CacheFolders::measure(path, stop); });
         const std::optional<QuickSizer::Totals> totals = co_await measuring;
         if (!self) co_return;
         // Rows may have been rebuilt meanwhile.
@@ -226,36 +162,24 @@ QCoro::Task<> QuickCleanModel::cleanTask(QuickCleanTarget target) {
     const QString id = target.relativePath;
     const std::string given = bytesOf(folderOf(target.relativePath));
     const bool isTrashBin = target.isTrashBin;
-    const bool permanently = target.isTrashBin;
 
-    PoolCall listing(*pool, [given] {
-        // Entries are named by the folder's real path; a target that stands
-        // for no folder of the user's has nothing to empty.
-        const std::string folder = workingFolder(given).value_or(std::string());
-        std::vector<std::string> names;
-        std::error_code ec;
-        if (!folder.empty())
-            for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-                 it.increment(ec))
-                names.push_back(it->path().filename().string());
-        return std::make_pair(folder, names);
+    PoolCall listing(*pool, [given, isTrashBin] {
+        return std::make_shared<const CacheFolders::Emptying>(
+            CacheFolders::listForEmptying(given, isTrashBin));
     });
-    const auto [folder, names] = co_await listing;
+    const std::shared_ptr<const CacheFolders::Emptying> emptying = co_await listing;
     if (!self) co_return;
-    const std::string infoFolder = infoFolderOf(folder, isTrashBin);
 
     long long failures = 0;
-    for (const std::string& name : names) {
-        const std::string path = childPath(folder, name);
-        PoolCall removing(*pool, [path, infoFolder, permanently] {
-            return removeEntry(path, infoFolder, permanently);
-        });
-        const Removal outcome = co_await removing;
+    for (const std::string& name : emptying->names) {
+        PoolCall removing(*pool,
+                          [emptying, name] { return CacheFolders::removeEntry(*emptying, name); });
+        const CacheFolders::Removal outcome = co_await removing;
         if (!self) co_return;
-        if (outcome == Removal::failed) ++failures;
+        if (outcome == CacheFolders::Removal::failed) ++failures;
     }
 
-    PoolCall measuring(*pool, [given] { return measureFolder(given); });
+    PoolCall measuring(*pool, [given] { return CacheFolders::measure(given); });
     const std::optional<QuickSizer::Totals> totals = co_await measuring;
     if (!self) co_return;
     if (Row* row = self->findRow(id)) {

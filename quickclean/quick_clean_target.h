@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "cache_folders.h"
+
 namespace tidewell {
 
 struct QuickCleanTarget {
@@ -22,10 +24,10 @@ struct QuickCleanTarget {
 
 // The id of the freedesktop Trash row. Its folder is the `files` folder of
 // the Trash that deletions fill: under $XDG_DATA_HOME when that is set.
-inline constexpr char kHomeTrashFiles[] = ".local/share/Trash/files";
+using CacheFolders::kHomeTrashFiles;
 
-// The other platform's ten targets first, unchanged, then the Linux ones.
-// Built once, on first use; never changes.
+// The cache folders' targets in their list order, with the texts in the
+// user's language. Built once, on first use; never changes.
 const std::vector<QuickCleanTarget>& quickCleanTargets();
 
 }  // namespace tidewell

@@ -9,13 +9,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "../support/scoped_env.h"
 #include "change_recorder.h"
 #include "history_roots.h"
 #include "temp_tree.h"
+#include "tree_cache.h"
 #include "user_dirs.h"
 
 namespace tidewell {
@@ -95,7 +98,8 @@ TEST(Cli, ScanRootsAreRealPathsShownByTheirGivenName) {
     EXPECT_NE(top.out.find("  " + base + "/real/sub/data\n"), std::string::npos) << top.out;
 }
 
-// A tree the unprivileged child can read except for two folders it may not enter.
+// A tree the unprivileged child can read except for two folders it may not
+// enter: the plain scan and the cached one count them alike.
 TEST(Cli, UnreadableFoldersAreReported) {
     TempDir t;
     t.mkdir("locked");
@@ -114,6 +118,17 @@ TEST(Cli, UnreadableFoldersAreReported) {
             ::_exit(1);
         const CliRun json = cli("scan --json " + t.path());
         if (json.status != 0 || json.out.find(",\"unreadable\":2") == std::string::npos) ::_exit(2);
+        // The cached run keeps its cache and history where this user may write.
+        std::array<char, 32> own{"/tmp/tidewell-nobody-XXXXXX"};
+        if (::mkdtemp(own.data()) == nullptr) ::_exit(3);
+        const std::string xdg = std::string("XDG_DATA_HOME=") + own.data() +
+                                "/data XDG_STATE_HOME=" + own.data() + "/state ";
+        const CliRun cached = test::runCommand(xdg + TIDEWELL_CLI_PATH + " scan --cached " +
+                                               t.path() + " 2>/dev/null");
+        test::runCommand(std::string("rm -rf ") + own.data());
+        if (cached.status != 0 ||
+            cached.out.find("\nUyarı: 2 klasör okunamadı") == std::string::npos)
+            ::_exit(4);
         ::_exit(0);
     }
     int status = 0;
@@ -121,6 +136,65 @@ TEST(Cli, UnreadableFoldersAreReported) {
     const int rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (rc == 77) GTEST_SKIP() << "cannot drop to an unprivileged uid here";
     EXPECT_EQ(rc, 0);
+}
+
+// The program by itself in a folder, with nothing next to it to hand work
+// over to, runs the cached commands and the cache folders' on its own, and
+// loads no Qt library.
+TEST(Cli, CachedRunsNeedNoOtherProgramAndNoQt) {
+    TempDir area, alone, t;
+    t.mkdir("a");
+    const std::int64_t big = test::allocatedBytes(t.write("a/big", 300000));
+    const std::int64_t total = big + test::allocatedBytes(t.write("small", 100));
+    const std::string base = realBase(t);
+    const std::string program = alone / "tidewell-cli";
+    std::filesystem::copy_file(TIDEWELL_CLI_PATH, program);
+    const CliRun libraries = test::runCommand("ldd " + program);
+    ASSERT_EQ(libraries.status, 0);
+    EXPECT_EQ(libraries.out.find("libQt"), std::string::npos) << libraries.out;
+
+    const std::string env = "HOME=" + area.mkdir("home") + " XDG_DATA_HOME=" + (area / "data") +
+                            " XDG_STATE_HOME=" + (area / "state") +
+                            " XDG_CONFIG_HOME=" + (area / "config") +
+                            " XDG_CACHE_HOME=" + (area / "cache") + " ";
+    auto run = [&](const std::string& args) {
+        return test::runCommand(env + program + " " + args + " 2>/dev/null");
+    };
+    const CliRun first = run("scan --cached " + t.path() + " --depth 1");
+    ASSERT_EQ(first.status, 0);
+    EXPECT_EQ(first.out.rfind("Tam tarama (önbellek yok) · ", 0), 0u) << first.out;
+    EXPECT_NE(first.out.find("\n" + base + "\nToplam " + kilobytes(total) +
+                             " · 4 öğe (2 dosya, 2 klasör)\n\n"),
+              std::string::npos)
+        << first.out;
+    EXPECT_LT(first.out.find("a/"), first.out.find("small"));
+    {
+        const test::ScopedEnv data("XDG_DATA_HOME", area / "data");
+        const std::optional<TreeCache::Loaded> cached = TreeCache::load(base);
+        ASSERT_TRUE(cached);
+        EXPECT_EQ(cached->root->size(), total);
+    }
+    // Each run records anew without the service: the history before it has a gap.
+    const CliRun second = run("scan --cached " + t.path());
+    EXPECT_EQ(second.status, 0);
+    EXPECT_EQ(second.out.rfind("Tam tarama (değişiklik geçmişi güvenilmez: ", 0), 0u) << second.out;
+
+    const CliRun top = run("top --cached " + t.path() + " -n 1");
+    EXPECT_EQ(top.status, 0);
+    EXPECT_EQ(top.out.rfind("Tam tarama (", 0), 0u) << top.out;
+    EXPECT_NE(top.out.find("  " + base + "/a/big\n"), std::string::npos) << top.out;
+    EXPECT_EQ(top.out.find("small"), std::string::npos) << top.out;
+    EXPECT_EQ(run("smart --cached " + t.path()).status, 0);
+
+    const CliRun caches = run("caches");
+    EXPECT_EQ(caches.status, 0);
+    EXPECT_EQ(caches.out, "Önbellek klasörü bulunamadı.\n");
+
+    EXPECT_EQ(run("scan --cached").status, 2);
+    EXPECT_EQ(run("scan --cached --json " + t.path()).status, 2);
+    EXPECT_EQ(run("scan --cached --whole-disk " + t.path()).status, 2);
+    EXPECT_EQ(run("scan --cached " + t / "missing").status, 1);
+    EXPECT_EQ(run("top --cached " + t / "missing").status, 1);
 }
 
 TEST(Cli, ExitStatuses) {

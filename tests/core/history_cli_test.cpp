@@ -19,15 +19,9 @@ class CliWithService : public ::testing::Test {
     void TearDown() override { service.reset(); }
 
     test::CommandRun cli(const std::string& args) const {
-        std::string env =
+        const std::string env =
             "XDG_STATE_HOME=" + (area / "state") + " XDG_CACHE_HOME=" + (area / "cache") +
             " XDG_CONFIG_HOME=" + (area / "config") + " XDG_DATA_HOME=" + (area / "data") + " ";
-#ifdef __SANITIZE_THREAD__
-        // `scan --cached` runs the Qt model, and Qt's own libraries are not
-        // instrumented: their cross-thread calls read as races there. The
-        // history's side is checked by the other tests of this build.
-        env += "TSAN_OPTIONS=report_bugs=0 ";
-#endif
         return test::runCommand(env + TIDEWELL_CLI_PATH + " " + args + " 2>&1");
     }
 
@@ -58,6 +52,40 @@ TEST_F(CliWithService, RootRemovedAndMadeAgainIsNeverShownStale) {
     const test::CommandRun refreshed = cli("scan --cached " + s);
     EXPECT_TRUE(has(refreshed, "Önbellekten güncellendi")) << refreshed.out;
     EXPECT_TRUE(has(refreshed, "Toplam 4.0 MB")) << refreshed.out;
+}
+
+// With the service recording between runs, each cached run reads again only
+// the folders that changed, and its reports come from the refreshed tree.
+TEST_F(CliWithService, CachedRunsReadOnlyWhatChanged) {
+    const std::string s = area.mkdir("S");
+    area.mkdir("S/a");
+    area.mkdir("S/b");
+    area.write("S/a/one", 1000000);
+    area.write("S/b/two", 2000000);
+    const test::CommandRun first = cli("scan --cached " + s);
+    EXPECT_EQ(first.out.rfind("Tam tarama (önbellek yok) · ", 0), 0u) << first.out;
+    const test::CommandRun same = cli("scan --cached " + s);
+    EXPECT_EQ(same.out.rfind("Önbellekten güncellendi: 0 klasör yeniden okundu · ", 0), 0u)
+        << same.out;
+    EXPECT_TRUE(has(same, "Toplam 3.0 MB")) << same.out;
+
+    area.write("S/a/grown", 4000000);
+    const test::CommandRun grown = cli("scan --cached " + s + " --depth 1");
+    EXPECT_EQ(grown.status, 0);
+    EXPECT_EQ(grown.out.rfind("Önbellekten güncellendi: 1 klasör yeniden okundu · ", 0), 0u)
+        << grown.out;
+    EXPECT_TRUE(has(grown, "Toplam 7.0 MB · 6 öğe (3 dosya, 3 klasör)")) << grown.out;
+    EXPECT_LT(grown.out.find("a/"), grown.out.find("b/")) << grown.out;
+
+    area.write("S/b/three", 5000000);
+    const test::CommandRun top = cli("top --cached " + s + " -n 1");
+    EXPECT_EQ(top.status, 0);
+    EXPECT_EQ(top.out.rfind("Önbellekten güncellendi: 1 klasör yeniden okundu · ", 0), 0u)
+        << top.out;
+    EXPECT_TRUE(has(top, "  " + s + "/b/three\n")) << top.out;
+    const test::CommandRun smart = cli("smart --cached " + s);
+    EXPECT_EQ(smart.out.rfind("Önbellekten güncellendi: 0 klasör yeniden okundu · ", 0), 0u)
+        << smart.out;
 }
 
 TEST_F(CliWithService, AFileUnderAWatchedFolderIsReadAgain) {

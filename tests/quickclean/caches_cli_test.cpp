@@ -43,5 +43,41 @@ TEST(CachesCommand, UsageErrorsAndTheMissingConfirmationChangeNothing) {
     EXPECT_TRUE(std::filesystem::exists(home / ".m2/repository/keep"));
 }
 
+// Listing and emptying, as the panel does them, from the command line alone.
+TEST(CachesCommand, ListsThePresentFoldersAndEmptiesOne) {
+    TempDir home;
+    TempDir data;
+    home.mkdir(".npm");
+    home.write(".npm/blob", 50000);
+    home.mkdir(".npm/sub");
+    home.write(".npm/sub/small", 100);
+    home.mkdir(".cache");
+    home.mkdir(".cache/pip");
+    const std::string env = "HOME='" + home.path() + "' XDG_DATA_HOME='" + data.path() + "' ";
+    auto run = [&](const std::string& args) {
+        return test::runCommand(env + TIDEWELL_CLI_PATH + " caches " + args + " </dev/null 2>&1");
+    };
+
+    const test::CommandRun listed = run("");
+    EXPECT_EQ(listed.status, 0);
+    const std::int64_t npm =
+        test::allocatedBytes(home / ".npm/blob") + test::allocatedBytes(home / ".npm/sub/small");
+    const std::string npmSize = std::to_string((npm + 500) / 1000) + " KB";
+    EXPECT_EQ(listed.out, std::string(10 - npmSize.size(), ' ') + npmSize +
+                              "  npm önbelleği (.npm)\n       0 B  pip önbelleği (.cache/pip)\n");
+
+    const test::CommandRun emptied = run("--clean .npm --yes");
+    EXPECT_EQ(emptied.status, 0) << emptied.out;
+    EXPECT_EQ(emptied.out, "npm önbelleği boşaltıldı · şimdi 0 B\n");
+    EXPECT_TRUE(std::filesystem::is_empty(home / ".npm"));
+    // Moved to the Trash, not deleted.
+    EXPECT_TRUE(std::filesystem::exists(data / "Trash/files/blob"));
+    EXPECT_TRUE(std::filesystem::exists(data / "Trash/files/sub/small"));
+
+    const test::CommandRun unknown = run("--clean .gradle/caches --yes");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.out.find("böyle bir önbellek klasörü yok"), std::string::npos) << unknown.out;
+}
+
 }  // namespace
 }  // namespace tidewell
