@@ -20,9 +20,6 @@ struct Def {
     std::string_view icon;  // a symbol name; icon sets map it to their own
 };
 
-// The categories in table order, which also breaks ties between equal totals.
-std::span<const Def> definitions();
-
 // The categories found under `root`, largest total first. `canDelete` is the
 // deletability test on an absolute path; a candidate it refuses is left out
 // and nothing inside it is looked at. The tree must not change meanwhile.

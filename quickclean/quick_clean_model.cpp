@@ -67,21 +67,7 @@ void QuickCleanModel::setHasAccess(bool v) {
 // ---- access and rows -----------------------------------------------------------
 
 void QuickCleanModel::ensureAccess() {
-    // There is no sandbox here, but a saved location covering the home is held
-    // like the other platform does, so both behave alike.
-    if (!scopedPath_) {
-        // The application's own settings, where its saved locations live.
-        QSettings settings(QStringLiteral("Quillon"), QStringLiteral("Brackwater"));
-        for (const SavedLocation& location : loadSavedLocations(settings)) {
-            const QString& path = location.path;
-            if (path != home_ && path != QLatin1String("/") && !home_.startsWith(path + u'/'))
-                continue;
-            if (std::optional<QString> resolved = resolveBookmark(location.bookmark)) {
-                scopedPath_ = std::move(resolved);
-                break;
-            }
-        }
-    }
+    // Nothing asks for access on Linux: the home is readable or it is not.
     setHasAccess(::access(bytesOf(home_).c_str(), R_OK) == 0);
 }
 

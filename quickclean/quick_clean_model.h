@@ -91,7 +91,6 @@ class QuickCleanModel : public QObject {
     std::vector<Row> rows_;
     bool hasAccess_ = false;
     std::optional<QDateTime> lastRefresh_;
-    std::optional<QString> scopedPath_;  // the saved location whose access is held
     std::shared_ptr<RefreshRun> refreshRun_;
     QThreadPool pool_;
 };
