@@ -71,7 +71,7 @@ class QmlView {
         return set;
     }
 
-    bool backend_ = softwareBackend();
+    [[maybe_unused]] bool backend_ = softwareBackend();
     QQmlEngine engine_;
     QQuickWindow window_;
     std::unique_ptr<QQuickItem> item_;
