@@ -108,9 +108,6 @@ void AppModel::startScan(const QString& rawPath) {
     // that leads through a symbolic link. The user's choice keeps its name.
     const std::optional<std::string> real = realScanRoot(QFile::encodeName(picked).toStdString());
     const QString path = real ? QFile::decodeName(QByteArray::fromStdString(*real)) : picked;
-    // No sandbox here: access is always granted, and held for one location at a time.
-    scopedPath_.reset();
-    scopedPath_ = path;
     const bool wholeDisk = path == QLatin1String("/");
     setPickedFolderName(wholeDisk ? startupDiskName() : lastComponent(picked));
     rememberLocation(picked, wholeDisk);
@@ -211,7 +208,6 @@ void AppModel::resetToSelect() {
         currentRun_->channel->cancel();
         currentRun_.reset();
     }
-    scopedPath_.reset();
     setScreen(Screen::select);
     setProgress(ScanProgress{});
     setRoot(NodeRef());

@@ -382,7 +382,6 @@ class AppModel : public QObject {
     std::shared_ptr<HistoryRecording> recording_;
     std::shared_ptr<JournalHistory> history_;
     std::shared_ptr<ScanRun> currentRun_;  // the running scan task and its progress channel
-    std::optional<QString> scopedPath_;    // the location whose access is held
     std::optional<std::string> scannedRootPath_;
     std::optional<quint64> cacheEventId_;
     RunReport lastRun_;
