@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
     const Census sizes = census(*root);
     root = NodeRef();  // load is measured without the scanned tree in memory
 
-    const std::string file = tidewell::TreeCache::fileURL(tree).value_or("");
+    const std::string file = tidewell::TreeCache::filePath(tree).value_or("");
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0) die("no cache file at " + file);
 

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     std::vector<double> full, unchanged, oneDir;
     AppModel::RunReport report;
     for (int round = 0; round < 3; ++round) {
-        std::filesystem::remove(*tidewell::TreeCache::fileURL(tree));
+        std::filesystem::remove(*tidewell::TreeCache::filePath(tree));
         full.push_back(openToResults(app, model, path, &report));
         if (report.refreshed) std::fprintf(stderr, "expected a full scan\n");
         unchanged.push_back(openToResults(app, model, path, &report));

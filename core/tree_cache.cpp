@@ -448,7 +448,7 @@ Mapping mapCacheFile(const std::string& path) {
 
 // ---- public ------------------------------------------------------------------
 
-std::optional<std::string> fileURL(std::string_view rootPath) {
+std::optional<std::string> filePath(std::string_view rootPath) {
     std::optional<std::string> base = tidewell::dataHome();
     if (!base) return std::nullopt;
     std::optional<std::string> name = hashedName(rootPath);
@@ -478,7 +478,7 @@ std::optional<Loaded> decode(std::span<const unsigned char> bytes, std::string_v
 }
 
 bool save(const FileNode& root, std::string_view rootPath, std::uint64_t eventId) {
-    const std::optional<std::string> target = fileURL(rootPath);
+    const std::optional<std::string> target = filePath(rootPath);
     if (!target) return false;
     try {
         GrowingBuffer bytes(kInitialBuffer);
@@ -490,7 +490,7 @@ bool save(const FileNode& root, std::string_view rootPath, std::uint64_t eventId
 }
 
 std::optional<Loaded> load(std::string_view rootPath) {
-    const std::optional<std::string> path = fileURL(rootPath);
+    const std::optional<std::string> path = filePath(rootPath);
     if (!path) return std::nullopt;
     const Mapping file = mapCacheFile(*path);
     if (file.bytes().empty()) return std::nullopt;

@@ -30,7 +30,7 @@ namespace tidewell::TreeCache {
 // Where the cache file for `rootPath` lives, or nothing when no data folder
 // can be found. Creates the folder on the way (failure to do so is left to
 // save and load to meet).
-std::optional<std::string> fileURL(std::string_view rootPath);
+std::optional<std::string> filePath(std::string_view rootPath);
 
 // Writes the tree atomically: a reader sees the old file or the new one.
 bool save(const FileNode& root, std::string_view rootPath, std::uint64_t eventId);

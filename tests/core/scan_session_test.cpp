@@ -111,7 +111,7 @@ class ScanSessionFlow : public ::testing::Test {
         const NodeRef fresh = ScanEngine().scan(tree.path(), std::nullopt, {}, {}, {});
         return test::treeDifference(*fresh, *root);
     }
-    std::string cacheFile() const { return *TreeCache::fileURL(tree.path()); }
+    std::string cacheFile() const { return *TreeCache::filePath(tree.path()); }
 
     TempDir area;
     TempDir tree;

@@ -114,7 +114,7 @@ class TreeCacheTest : public ::testing::Test {
 
     std::string folder() const { return data.path() + "/Brackwater/TreeCache"; }
     std::string cacheFile(std::string_view rootPath) const {
-        return TreeCache::fileURL(rootPath).value_or("");
+        return TreeCache::filePath(rootPath).value_or("");
     }
     std::optional<TreeCache::Loaded> loadBytes(std::string_view rootPath, const Bytes& bytes) {
         writeFile(cacheFile(rootPath), bytes);
@@ -136,8 +136,8 @@ class TreeCacheTest : public ::testing::Test {
 
 TEST_F(TreeCacheTest, OneFileNamedByTheHashOfThePathInAPrivateFolder) {
     // The first 24 hex digits of `printf %s PATH | sha256sum`.
-    EXPECT_EQ(TreeCache::fileURL("/data/top"), folder() + "/59eee0a9acee63672917161f.kvrtree");
-    EXPECT_EQ(TreeCache::fileURL("/home/u/Çalışma"),
+    EXPECT_EQ(TreeCache::filePath("/data/top"), folder() + "/59eee0a9acee63672917161f.kvrtree");
+    EXPECT_EQ(TreeCache::filePath("/home/u/Çalışma"),
               folder() + "/6b2de337e5473ea45a7a6e7b.kvrtree");
     EXPECT_EQ(modeOf(folder()), 0700u);
 }

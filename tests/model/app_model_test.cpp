@@ -142,8 +142,8 @@ TEST(AppModelScan, CacheOfAnotherPathIsNeverUsed) {
     AppModel m;
     ASSERT_TRUE(scanToResults(m, a.path()));
     m.waitForCacheSaves();
-    const std::string from = *TreeCache::fileURL(a.path());
-    const std::string to = *TreeCache::fileURL(b.path());
+    const std::string from = *TreeCache::filePath(a.path());
+    const std::string to = *TreeCache::filePath(b.path());
     std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
     m.resetToSelect();
     ASSERT_TRUE(scanToResults(m, b.path()));
@@ -186,7 +186,7 @@ TEST(AppModelScan, ADamagedOrStrangeCacheMeansAFullScanAndIsReplaced) {
     ASSERT_TRUE(scanToResults(m, t.path()));
     ASSERT_TRUE(m.lastRunReport().refreshed) << "the cache is in use before it is damaged";
     m.waitForCacheSaves();
-    const std::string file = *TreeCache::fileURL(t.path());
+    const std::string file = *TreeCache::filePath(t.path());
 
     // One flipped bit: a 4.40 TB file in a folder of 100 KB.
     changeCachedSize(file, "one", test::allocatedBytes(t / "a/one") | std::int64_t{1} << 42);
