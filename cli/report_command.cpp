@@ -69,14 +69,7 @@ int runReport(std::span<const std::string_view> args, ReportKind kind, std::stri
     const std::optional<ScanRoot> root = scanRootOf(opts->path);
     if (!root) return 1;
     const FreshScan scan = scanWithProgress(*root, {});
-    if (scan.cancelled) {
-        std::cerr << "tidewell-cli: tarama iptal edildi\n";
-        return 130;
-    }
-    if (!scan.root) {
-        std::cerr << scanFailedMessage(*root, scan.failure);
-        return 1;
-    }
+    if (const int status = unfinishedScanStatus(*root, scan)) return status;
     printReport(std::cout, *scan.root, kind, opts->limit);
     // The report is whole only for what could be read.
     std::cerr << unreadableLine(scan.unreadableDirs);

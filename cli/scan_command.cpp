@@ -113,6 +113,18 @@ std::string scanFailedMessage(const ScanRoot& root, std::string_view failure) {
     return "tidewell-cli: " + repairUtf8(root.path) + " incelenemiyor\n";
 }
 
+int unfinishedScanStatus(const ScanRoot& root, const FreshScan& scan) {
+    if (scan.cancelled) {
+        std::cerr << "tidewell-cli: tarama iptal edildi\n";
+        return 130;
+    }
+    if (!scan.root) {
+        std::cerr << scanFailedMessage(root, scan.failure);
+        return 1;
+    }
+    return 0;
+}
+
 namespace {
 
 // The summary of a tree: its path, total size and counts, and the tree
@@ -151,14 +163,7 @@ int runScanCommand(std::span<const std::string_view> args) {
 
     const SkipPaths skips = opts->wholeDisk ? wholeDiskSkipPaths() : SkipPaths{};
     const FreshScan scan = scanWithProgress(*root, skips);
-    if (scan.cancelled) {
-        std::cerr << "tidewell-cli: tarama iptal edildi\n";
-        return 130;
-    }
-    if (!scan.root) {
-        std::cerr << scanFailedMessage(*root, scan.failure);
-        return 1;
-    }
+    if (const int status = unfinishedScanStatus(*root, scan)) return status;
     const NodeRef& tree = scan.root;
     const auto elapsed = scan.elapsed;
 

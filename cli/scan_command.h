@@ -36,6 +36,10 @@ struct FreshScan {
 // The message for a scan that gave no tree and was not cancelled.
 std::string scanFailedMessage(const ScanRoot& root, std::string_view failure);
 
+// 0 when `scan` gave a tree; otherwise says why on standard error and gives
+// the exit status (130 cancelled, 1 failed).
+int unfinishedScanStatus(const ScanRoot& root, const FreshScan& scan);
+
 // A scan with a live progress line when standard error is a terminal; Ctrl-C cancels it.
 FreshScan scanWithProgress(const ScanRoot& root, const SkipPaths& skips);
 
