@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "journal.h"
 #include "serial_queue.h"
 
 namespace tidewell {
@@ -18,16 +19,15 @@ struct HistoryEvent {
     std::string reason;  // why the history cannot be trusted, on such events
 };
 
-// Flags of history events (the values the change history has always used).
+// Flags of history events: the journal's own, plus the end of a replay.
 namespace history {
-constexpr std::uint32_t kMustScanSubdirs = 0x01;
-constexpr std::uint32_t kUserDropped = 0x02;
-constexpr std::uint32_t kKernelDropped = 0x04;
-constexpr std::uint32_t kIdsWrapped = 0x08;
+using journal::kKernelDropped;
+using journal::kMustScanSubdirs;
+using journal::kUnmount;
+using journal::kUserDropped;
 constexpr std::uint32_t kHistoryDone = 0x10;
-constexpr std::uint32_t kMount = 0x40;
-constexpr std::uint32_t kUnmount = 0x80;
-constexpr std::uint32_t kUnreliableMask = 0xCE;
+// Any of these makes the history untrustworthy for the root asked about.
+constexpr std::uint32_t kUnreliableMask = kUserDropped | kKernelDropped | kUnmount;
 }  // namespace history
 
 // Called on the request's queue, once per batch.
