@@ -67,6 +67,7 @@ bench: build
 	    $(BUILD)/bench/tidewell-model-bench /tmp/tidewell-bench/tree-1000000
 	$(BUILD)/bench/tidewell-analysis-bench /tmp/tidewell-bench/tree-1000000
 	$(BUILD)/bench/tidewell-map-bench
+	$(BUILD)/bench/tidewell-list-bench
 
 # Every test, the Qt layers too, under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps

@@ -64,6 +64,10 @@ AppModel::AppModel(QObject* parent)
     deletePool_.setMaxThreadCount(1);
     savePool_.setMaxThreadCount(1);
     savePool_.setThreadPriority(QThread::LowPriority);
+    childItems_ = new ChildrenModel(*this);
+    basketItems_ = new BasketModel(*this);
+    downloadItems_ = new DownloadsModel(*this);
+    topFileItems_ = new TopFilesModel(*this);
 }
 
 AppModel::~AppModel() {

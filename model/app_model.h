@@ -20,12 +20,16 @@
 
 #include <qcoro/qcorotask.h>
 
+#include "basket_model.h"
+#include "children_model.h"
 #include "cleanup_item.h"
+#include "downloads_model.h"
 #include "file_node.h"
 #include "node_value.h"
 #include "saved_locations.h"
 #include "scan_engine.h"
 #include "scan_progress_value.h"
+#include "top_files_model.h"
 
 namespace tidewell {
 
@@ -47,14 +51,16 @@ class AppModel : public QObject {
     Q_ENUM(DownloadsFilter)
 
   private:
+    // Counts and sizes reach QML as numbers (doubles, exact below 2^53 bytes):
+    // QML has no 64-bit integer, and the tools of Qt 6.4 do not know qint64.
     Q_PROPERTY(Screen screen READ screen NOTIFY screenChanged)
     Q_PROPERTY(tidewell::ScanProgressValue progress READ progressValue NOTIFY progressChanged)
     Q_PROPERTY(tidewell::NodeValue root READ rootValue NOTIFY rootChanged)
     Q_PROPERTY(QVariantList path READ pathValues WRITE setPathValues NOTIFY pathChanged)
     Q_PROPERTY(QVariant hovered READ hoveredValue WRITE setHoveredValue NOTIFY hoveredChanged)
-    Q_PROPERTY(qint64 treeVersion READ treeVersion NOTIFY treeVersionChanged)
+    Q_PROPERTY(double treeVersion READ treeVersion NOTIFY treeVersionChanged)
     Q_PROPERTY(QVariantList basket READ basketValues NOTIFY basketChanged)
-    Q_PROPERTY(qint64 freed READ freed NOTIFY freedChanged)
+    Q_PROPERTY(double freed READ freed NOTIFY freedChanged)
     Q_PROPERTY(QVariant pickedFolderName READ pickedFolderNameValue NOTIFY pickedFolderNameChanged)
     Q_PROPERTY(QVariant errorMessage READ errorMessageValue WRITE setErrorMessageValue NOTIFY
                    errorMessageChanged)
@@ -69,30 +75,36 @@ class AppModel : public QObject {
     Q_PROPERTY(QVariant smartResults READ smartResultsValue NOTIFY smartResultsChanged)
     Q_PROPERTY(bool isAnalyzingSmart READ isAnalyzingSmart NOTIFY isAnalyzingSmartChanged)
     Q_PROPERTY(
-        qint64 smartResultsVersion READ smartResultsVersion NOTIFY smartResultsVersionChanged)
+        double smartResultsVersion READ smartResultsVersion NOTIFY smartResultsVersionChanged)
     Q_PROPERTY(
         bool showDownloads READ showDownloads WRITE setShowDownloads NOTIFY showDownloadsChanged)
     Q_PROPERTY(
         tidewell::NodeValue downloadsTree READ downloadsTreeValue NOTIFY downloadsTreeChanged)
     Q_PROPERTY(bool isScanningDownloads READ isScanningDownloads NOTIFY isScanningDownloadsChanged)
-    Q_PROPERTY(QVariantMap downloadsDates READ downloadsDatesValue NOTIFY downloadsDatesChanged)
+    Q_PROPERTY(QVariantList downloadsDates READ downloadsDatesValue NOTIFY downloadsDatesChanged)
     Q_PROPERTY(QVariantList downloadsSelection READ downloadsSelectionValue NOTIFY
                    downloadsSelectionChanged)
     Q_PROPERTY(
         QVariantList visibleDownloads READ visibleDownloadsValue NOTIFY visibleDownloadsChanged)
     Q_PROPERTY(
-        qint64 selectedDownloadsBytes READ selectedDownloadsBytes NOTIFY downloadsSelectionChanged)
+        double selectedDownloadsBytes READ selectedDownloadsBytes NOTIFY downloadsSelectionChanged)
     Q_PROPERTY(DownloadsFilter downloadsFilter READ downloadsFilter WRITE setDownloadsFilter NOTIFY
                    downloadsFilterChanged)
     Q_PROPERTY(bool showTopFiles READ showTopFiles WRITE setShowTopFiles NOTIFY showTopFilesChanged)
     Q_PROPERTY(QVariant topFiles READ topFilesValue NOTIFY topFilesChanged)
     Q_PROPERTY(bool isAnalyzingTop READ isAnalyzingTop NOTIFY isAnalyzingTopChanged)
-    Q_PROPERTY(qint64 topFilesVersion READ topFilesVersion NOTIFY topFilesVersionChanged)
+    Q_PROPERTY(double topFilesVersion READ topFilesVersion NOTIFY topFilesVersionChanged)
     Q_PROPERTY(QVariant volumeTotal READ volumeTotalValue NOTIFY volumeTotalChanged)
     Q_PROPERTY(QVariant volumeFree READ volumeFreeValue NOTIFY volumeFreeChanged)
     Q_PROPERTY(tidewell::NodeValue focus READ focusValue NOTIFY pathChanged)
     Q_PROPERTY(QString startupDiskLabel READ startupDiskLabel CONSTANT)
-    Q_PROPERTY(qint64 unreadableCount READ unreadableCount NOTIFY unreadableCountChanged)
+    Q_PROPERTY(double unreadableCount READ unreadableCount NOTIFY unreadableCountChanged)
+    // The lists the views show, as list models: they tell a ListView only
+    // what changed. The list fields above stay for the flows that read them.
+    Q_PROPERTY(tidewell::ChildrenModel* children READ childItems CONSTANT)
+    Q_PROPERTY(tidewell::BasketModel* basketItems READ basketItems CONSTANT)
+    Q_PROPERTY(tidewell::DownloadsModel* downloadItems READ downloadItems CONSTANT)
+    Q_PROPERTY(tidewell::TopFilesModel* topFileItems READ topFileItems CONSTANT)
 
   public:
     // How the last scan went, for the command line and the tests.
@@ -164,6 +176,10 @@ class AppModel : public QObject {
     // from the cache, those among the folders it read again.
     qint64 unreadableCount() const { return unreadableCount_; }
     QString startupDiskLabel() const;
+    ChildrenModel* childItems() const { return childItems_; }
+    BasketModel* basketItems() const { return basketItems_; }
+    DownloadsModel* downloadItems() const { return downloadItems_; }
+    TopFilesModel* topFileItems() const { return topFileItems_; }
 
     // Navigation, basket and deletion.
     // The node under the pointer in any view: in the sunburst it may lie two
@@ -178,16 +194,23 @@ class AppModel : public QObject {
     Q_INVOKABLE void goUp();
     // Does nothing for the root and for a node no longer attached to it.
     void toggleBasket(FileNode* node);
-    Q_INVOKABLE void toggleBasket(const tidewell::NodeValue& node) { toggleBasket(node.node()); }
+    // The node values QML hands back are checked against the live trees: a
+    // node of a deleted subtree or of a tree no longer shown does nothing.
+    Q_INVOKABLE void toggleBasket(const tidewell::NodeValue& node);
     void addCategoryToBasket(const CleanupCategoryResult& category);
     Q_INVOKABLE void addCategoryToBasket(int smartResultIndex);
     Q_INVOKABLE void requestDelete();
     // The deletion run; `done` is emitted when it has finished.
     Q_INVOKABLE void deleteBasket(bool permanently);
     Q_INVOKABLE bool canDelete(const tidewell::NodeValue& node) { return canDelete(node.node()); }
-    Q_INVOKABLE bool isInBasket(const tidewell::NodeValue& node) const {
-        return isInBasket(node.node());
-    }
+    Q_INVOKABLE bool isInBasket(const tidewell::NodeValue& node) const;
+    // Takes every entry of this node out of the basket (the basket row's button).
+    Q_INVOKABLE void removeFromBasket(const tidewell::NodeValue& node);
+    // Focuses a folder of the shown tree: the path becomes the chain from the
+    // root to it and nothing is hovered (breadcrumbs, back chips, list rows).
+    Q_INVOKABLE void jumpTo(const tidewell::NodeValue& node);
+    // Part of the tree the results screen shows.
+    bool isShown(const FileNode* node) const { return isAttached(node); }
 
     // Downloads review.
     Q_INVOKABLE void scanDownloads(const QString& path);
@@ -195,9 +218,11 @@ class AppModel : public QObject {
     // Entries passing the filter, in child order; `now` in seconds since the epoch.
     std::vector<FileNode*> visibleDownloads(std::optional<qint64> now = std::nullopt) const;
     void toggleDownloadSelection(const FileNode* entry);
-    Q_INVOKABLE void toggleDownloadSelection(const tidewell::NodeValue& entry) {
-        toggleDownloadSelection(entry.node());
-    }
+    // Only an entry of the current Downloads tree is taken.
+    Q_INVOKABLE void toggleDownloadSelection(const tidewell::NodeValue& entry);
+    Q_INVOKABLE bool isDownloadSelected(const tidewell::NodeValue& entry) const;
+    // The entry's modification date, or nothing when it is not known.
+    Q_INVOKABLE QVariant downloadDate(const tidewell::NodeValue& entry) const;
     Q_INVOKABLE void toggleAllVisibleDownloads();
     qint64 selectedDownloadsBytes() const;
     Q_INVOKABLE void trashSelectedDownloads();
@@ -311,7 +336,9 @@ class AppModel : public QObject {
     QVariantList savedLocationValues() const;
     QVariant smartResultsValue() const;
     QVariant topFilesValue() const;
-    QVariantMap downloadsDatesValue() const;
+    QVariantList downloadsDatesValue() const;
+    // The node when it is a top-level entry of the current Downloads tree.
+    FileNode* downloadsEntry(const NodeValue& value) const;
     QVariantList downloadsSelectionValue() const;
     QVariantList visibleDownloadsValue() const;
     NodeValue downloadsTreeValue() const { return NodeValue(downloadsTree_); }
@@ -368,6 +395,12 @@ class AppModel : public QObject {
     // canDelete's answers. Cleared whenever another tree or Downloads tree is
     // installed, so a node made at a freed node's address never gets its answer.
     std::unordered_map<const FileNode*, bool> deletableCache_;
+
+    // The list models; children of this object, made last.
+    ChildrenModel* childItems_ = nullptr;
+    BasketModel* basketItems_ = nullptr;
+    DownloadsModel* downloadItems_ = nullptr;
+    TopFilesModel* topFileItems_ = nullptr;
 };
 
 // Whether a Downloads entry of `size` bytes, modified at `date` (seconds since

@@ -83,6 +83,31 @@ void AppModel::toggleBasket(FileNode* node) {
                                    "görünmeye devam eder."));
 }
 
+void AppModel::toggleBasket(const NodeValue& value) {
+    if (FileNode* node = value.node(); isAttached(node)) toggleBasket(node);
+}
+
+bool AppModel::isInBasket(const NodeValue& value) const {
+    return isAttached(value.node()) && isInBasket(value.node());
+}
+
+void AppModel::removeFromBasket(const NodeValue& value) {
+    const FileNode* node = value.node();
+    if (!isAttached(node)) return;
+    QList<NodeRef> fewer = basket_;
+    fewer.removeIf([node](const NodeRef& n) { return n.get() == node; });
+    setBasket(std::move(fewer));
+}
+
+void AppModel::jumpTo(const NodeValue& value) {
+    FileNode* node = value.node();
+    if (!isAttached(node)) return;
+    QList<NodeRef> chain;
+    for (FileNode* n = node; n != nullptr; n = n->parent()) chain.prepend(NodeRef(n));
+    setPath(std::move(chain));
+    setHovered(nullptr);
+}
+
 bool AppModel::isAttached(const FileNode* node) const {
     return isAttachedTo(node, root_.get());
 }

@@ -109,8 +109,34 @@ bool passesDownloadsFilter(AppModel::DownloadsFilter filter, qint64 size,
     return false;
 }
 
+FileNode* AppModel::downloadsEntry(const NodeValue& value) const {
+    const FileNode* node = value.node();
+    if (node == nullptr || !downloadsTree_ || node->parent() != downloadsTree_.get())
+        return nullptr;
+    for (FileNode* c : downloadsTree_->children())
+        if (c == node) return c;
+    return nullptr;
+}
+
+void AppModel::toggleDownloadSelection(const NodeValue& entry) {
+    toggleDownloadSelection(downloadsEntry(entry));
+}
+
+bool AppModel::isDownloadSelected(const NodeValue& entry) const {
+    const FileNode* node = downloadsEntry(entry);
+    return node != nullptr && downloadsSelection_.contains(node);
+}
+
+QVariant AppModel::downloadDate(const NodeValue& entry) const {
+    const auto it = downloadsDates_.find(downloadsEntry(entry));
+    if (it == downloadsDates_.end()) return {};
+    return QDateTime::fromSecsSinceEpoch(it->second);
+}
+
+// Only a top-level entry of the current Downloads tree is ticked: ticks
+// are kept by identity, and a node of an older tree must not stand in.
 void AppModel::toggleDownloadSelection(const FileNode* entry) {
-    if (entry == nullptr) return;
+    if (entry == nullptr || !downloadsTree_ || entry->parent() != downloadsTree_.get()) return;
     std::unordered_set<const FileNode*> next = downloadsSelection_;
     if (!next.erase(entry)) next.insert(entry);
     setDownloadsSelection(std::move(next));
@@ -187,17 +213,23 @@ void AppModel::setDownloadsSelection(std::unordered_set<const FileNode*> selecti
     emit downloadsSelectionChanged();
 }
 
-QVariantMap AppModel::downloadsDatesValue() const {
-    QVariantMap out;
-    for (const auto& [node, seconds] : downloadsDates_)
-        out.insert(QString::number(reinterpret_cast<quintptr>(node)),
-                   QDateTime::fromSecsSinceEpoch(seconds));
+// Entries in child order, each with its node and date.
+QVariantList AppModel::downloadsDatesValue() const {
+    QVariantList out;
+    if (!downloadsTree_) return out;
+    for (FileNode* c : downloadsTree_->children())
+        if (const auto it = downloadsDates_.find(c); it != downloadsDates_.end())
+            out.push_back(QVariantMap{{"node", QVariant::fromValue(NodeValue(c))},
+                                      {"date", QDateTime::fromSecsSinceEpoch(it->second)}});
     return out;
 }
 
+// Ticked entries in child order.
 QVariantList AppModel::downloadsSelectionValue() const {
     QVariantList out;
-    for (const FileNode* n : downloadsSelection_) out.push_back(reinterpret_cast<quintptr>(n));
+    if (!downloadsTree_) return out;
+    for (FileNode* c : downloadsTree_->children())
+        if (downloadsSelection_.contains(c)) out.push_back(QVariant::fromValue(NodeValue(c)));
     return out;
 }
 

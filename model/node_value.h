@@ -1,5 +1,8 @@
 // A tree node as QML sees it: a small value that keeps the tree alive and
-// compares by the node's identity.
+// compares by the node's identity. It carries no number that could stand for
+// the node: QML compares two of them with sameNode(), and every operation
+// that takes one checks it against the live tree first (the node may have
+// been deleted, or belong to a tree no longer shown).
 #pragma once
 
 #include <QtQml/qqmlregistration.h>
@@ -15,11 +18,10 @@ class NodeValue {
     Q_GADGET
     QML_VALUE_TYPE(node)
     Q_PROPERTY(QString name READ name CONSTANT)
-    Q_PROPERTY(qint64 size READ size CONSTANT)
+    Q_PROPERTY(double size READ size CONSTANT)
     Q_PROPERTY(bool isDirectory READ isDirectory CONSTANT)
     Q_PROPERTY(QString path READ path CONSTANT)
     Q_PROPERTY(bool hasChildren READ hasChildren CONSTANT)
-    Q_PROPERTY(quintptr identity READ identity CONSTANT)
     Q_PROPERTY(bool isValid READ isValid CONSTANT)
 
   public:
@@ -33,8 +35,9 @@ class NodeValue {
     bool isDirectory() const { return ref_ && ref_->isDirectory(); }
     QString path() const { return ref_ ? fromBytes(ref_->path()) : QString(); }
     bool hasChildren() const { return ref_ && ref_->childCount() > 0; }
-    quintptr identity() const { return reinterpret_cast<quintptr>(ref_.get()); }
     bool isValid() const { return static_cast<bool>(ref_); }
+    // The same node (identity, not path: two nodes of one name differ).
+    Q_INVOKABLE bool sameNode(const tidewell::NodeValue& other) const { return ref_ == other.ref_; }
 
     FileNode* node() const { return ref_.get(); }
     const NodeRef& ref() const { return ref_; }

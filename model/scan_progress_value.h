@@ -12,8 +12,9 @@ namespace tidewell {
 class ScanProgressValue {
     Q_GADGET
     QML_VALUE_TYPE(scanProgress)
-    Q_PROPERTY(qint64 fileCount MEMBER fileCount CONSTANT)
-    Q_PROPERTY(qint64 byteCount MEMBER byteCount CONSTANT)
+    // Numbers for QML, which has no 64-bit integer.
+    Q_PROPERTY(double fileCount READ files CONSTANT)
+    Q_PROPERTY(double byteCount READ bytes CONSTANT)
     Q_PROPERTY(QString currentPath MEMBER currentPath CONSTANT)
 
   public:
@@ -22,6 +23,8 @@ class ScanProgressValue {
     QString currentPath;
 
     static ScanProgressValue from(const ScanProgress& p);
+    double files() const { return static_cast<double>(fileCount); }
+    double bytes() const { return static_cast<double>(byteCount); }
     friend bool operator==(const ScanProgressValue&, const ScanProgressValue&) = default;
 };
 

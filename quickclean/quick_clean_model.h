@@ -4,6 +4,7 @@
 // model's own pool and their results are applied back here.
 #pragma once
 
+#include <QtQml/qqmlregistration.h>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -23,6 +24,8 @@ namespace tidewell {
 
 class QuickCleanModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("the panel's one model is made in C++")
     Q_PROPERTY(QVariantList rows READ rowValues NOTIFY rowsChanged)
     Q_PROPERTY(bool hasAccess READ hasAccess NOTIFY hasAccessChanged)
     Q_PROPERTY(QVariant lastRefresh READ lastRefreshValue NOTIFY lastRefreshChanged)

@@ -210,7 +210,7 @@ TEST(BasketStaleNodes, ADetachedNodeReachesNothing) {
     model.setProperty("hovered", QVariant::fromValue(NodeValue(NodeRef(other))));
     EXPECT_EQ(model.hovered(), other);
     EXPECT_EQ(model.property("hovered").value<NodeValue>().node(), other);
-    model.setProperty("hovered", QVariant::fromValue(reinterpret_cast<quintptr>(other)));
+    model.setProperty("hovered", QVariant::fromValue(qulonglong{4096}));
     EXPECT_EQ(model.hovered(), nullptr);
     model.setProperty("hovered", QVariant::fromValue(NodeValue(stale)));
     EXPECT_EQ(model.hovered(), nullptr);

@@ -6,7 +6,6 @@
 #include <QTest>
 
 #include "app_model.h"
-#include "qml_types.h"
 #include "temp_tree.h"
 
 namespace tidewell {
@@ -14,7 +13,6 @@ namespace {
 
 // The screens bind to the model from QML: its fields, nodes and their identity.
 TEST(AppModelQml, FieldsAndNodesReadFromQml) {
-    registerQmlTypes();
     test::TempDir t;
     t.mkdir("sub");
     const std::int64_t onDisk = test::allocatedBytes(t.write("sub/file", 5000));
@@ -28,10 +26,11 @@ TEST(AppModelQml, FieldsAndNodesReadFromQml) {
     QQmlComponent component(&engine);
     component.setData(R"(
         import QtQml
+        import Tidewell.Model
         QtObject {
             property int screen: app.screen
             property string rootName: app.root.name
-            property bool rootIsFocus: app.focus.identity === app.root.identity
+            property bool rootIsFocus: app.focus.sameNode(app.root)
             property int pathLength: app.path.length
             property string firstChild: app.path[0].name
             property bool dir: app.root.isDirectory
