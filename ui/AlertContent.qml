@@ -2,7 +2,7 @@ pragma ComponentBehavior: Bound
 
 import QtQuick
 
-// The inside of an alert: an optional header, the title, the message and a
+// The inside of an alert: the logo when asked for, the title, the message and a
 // row of buttons, the last one the default.
 Column {
     id: content
@@ -10,16 +10,16 @@ Column {
     property string title
     property string message
     property var buttons: []
-    property Component header
+    property bool showLogo: false
 
     signal buttonClicked(int index)
 
     spacing: 14
 
-    Loader {
+    AppLogo {
         anchors.horizontalCenter: parent.horizontalCenter
-        active: content.header !== null
-        sourceComponent: content.header
+        visible: content.showLogo
+        size: 64
     }
 
     Text {

@@ -13,8 +13,8 @@ Popup {
     property string message
     // Titles of the buttons, the last one the default.
     property var buttons: ["Tamam"]
-    // Shown above the title (the About dialog's logo).
-    property Component header
+    // The application's logo above the title (the About dialog).
+    property bool showLogo: false
 
     signal buttonClicked(int index)
 
@@ -41,7 +41,7 @@ Popup {
         title: alert.title
         message: alert.message
         buttons: alert.buttons
-        header: alert.header
+        showLogo: alert.showLogo
         onButtonClicked: index => {
             alert.buttonClicked(index);
             alert.close();

@@ -1,5 +1,3 @@
-pragma ComponentBehavior: Bound
-
 import QtQuick
 import Tidewell.Model
 import Tidewell.Ui
@@ -30,37 +28,20 @@ Item {
     Loader {
         id: screenLoader
 
+        readonly property string screenName: Ui.screenName(root.model.screen)
+
+        function show() {
+            const file = screenName === "scanning" ? "ScanningView.qml" : screenName === "results" ? "ResultsView.qml" : "SelectView.qml";
+            setSource(file, {
+                "model": root.model,
+                "objectName": screenName + "View"
+            });
+        }
+
         objectName: "screenLoader"
         anchors.fill: parent
-        readonly property string screenName: Ui.screenName(root.model.screen)
-        sourceComponent: screenName === "scanning" ? scanningScreen : screenName === "results" ? resultsScreen : selectScreen
-    }
-
-    Component {
-        id: selectScreen
-
-        SelectView {
-            objectName: "selectView"
-            model: root.model
-        }
-    }
-
-    Component {
-        id: scanningScreen
-
-        ScanningView {
-            objectName: "scanningView"
-            model: root.model
-        }
-    }
-
-    Component {
-        id: resultsScreen
-
-        ResultsView {
-            objectName: "resultsView"
-            model: root.model
-        }
+        onScreenNameChanged: show()
+        Component.onCompleted: show()
     }
 
     AppMenuButton {
@@ -123,12 +104,8 @@ Item {
 
         objectName: "aboutDialog"
         title: "Tidewell"
-        message: "Sürüm " + Ui.version + " (" + Ui.build + ")\nGNU Genel Kamu Lisansı, sürüm 3 veya sonrası"
-
-        AppLogo {
-            anchors.horizontalCenter: parent.horizontalCenter
-            size: 64
-        }
+        message: "Sürüm " + Ui.version + " (" + Ui.build + ")\n" + Ui.licence
+        showLogo: true
     }
 
     AlertDialog {
