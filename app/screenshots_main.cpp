@@ -153,8 +153,7 @@ int main(int argc, char** argv) {
     // before the event loop lets the scan move on.
     bool shot = false;
     const auto connection = QObject::connect(&model, &AppModel::progressChanged, [&] {
-        if (shot || model.progress().fileCount <= 0 || model.progress().currentPath.empty())
-            return;
+        if (shot || model.progress().fileCount <= 0 || model.progress().currentPath.empty()) return;
         shot = true;
         ok &= shooter.shoot(QStringLiteral("scanning"));
     });
@@ -168,8 +167,9 @@ int main(int argc, char** argv) {
     model.resetToSelect();
     shooter.settle();
 
-    model.setErrorMessage(QStringLiteral(
-        "“fotograflar” erişimi yenilenemedi — taşınmış ya da silinmiş olabilir. Lütfen yeniden seç."));
+    model.setErrorMessage(
+        QStringLiteral("“fotograflar” erişimi yenilenemedi — taşınmış ya da silinmiş olabilir. "
+                       "Lütfen yeniden seç."));
     shooter.settle();
     ok &= shooter.shoot(QStringLiteral("error-alert"));
     model.setErrorMessage(std::nullopt);

@@ -29,6 +29,7 @@ Item {
     NodeContextMenu {
         id: nodeMenu
 
+        objectName: "nodeMenu"
         model: view.model
     }
 }

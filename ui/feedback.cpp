@@ -16,10 +16,10 @@ QUrl feedbackMailUrl(const QString& address, const QString& version, const QStri
         return QString::fromLatin1(QUrl::toPercentEncoding(text));
     };
     query.addQueryItem(QStringLiteral("subject"), encode(QStringLiteral("Tidewell Geri Bildirim")));
-    query.addQueryItem(QStringLiteral("body"),
-                       encode(QStringLiteral("Merhaba Quillon,\n\n\n—\nSürüm: ") + version +
-                              QStringLiteral(" (") + build + QStringLiteral(") · ") +
-                              systemVersion));
+    query.addQueryItem(
+        QStringLiteral("body"),
+        encode(QStringLiteral("Merhaba Quillon,\n\n\n—\nSürüm: ") + version + QStringLiteral(" (") +
+               build + QStringLiteral(") · ") + systemVersion));
     url.setQuery(query);
     return url;
 }

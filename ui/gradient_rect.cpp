@@ -25,8 +25,8 @@ void GradientRect::paint(QPainter* painter) {
     const QRectF box(0, 0, width(), height());
     QGradient gradient;
     if (radial_) {
-        gradient = QRadialGradient(QPointF(start_.x() * box.width(), start_.y() * box.height()),
-                                   radius_);
+        gradient =
+            QRadialGradient(QPointF(start_.x() * box.width(), start_.y() * box.height()), radius_);
     } else {
         gradient = QLinearGradient(QPointF(start_.x() * box.width(), start_.y() * box.height()),
                                    QPointF(end_.x() * box.width(), end_.y() * box.height()));

@@ -17,8 +17,8 @@ std::vector<NodeMenuEntry> nodeMenuEntries(bool enabled, bool inBasket,
             entries.push_back({Kind::toggleBasket, QStringLiteral("Sepetten Çıkar"),
                                QStringLiteral("minus.circle")});
         else
-            entries.push_back({Kind::toggleBasket, QStringLiteral("Sepete Ekle"),
-                               QStringLiteral("plus.circle")});
+            entries.push_back(
+                {Kind::toggleBasket, QStringLiteral("Sepete Ekle"), QStringLiteral("plus.circle")});
     }
     return entries;
 }

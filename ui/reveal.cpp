@@ -33,15 +33,15 @@ void revealInFileManager(const QString& path) {
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kRevealTimeoutMs));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [watcher, path] {
-                         if (watcher->isError()) openContainingFolder(path);
-                         watcher->deleteLater();
-                     });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, path] {
+        if (watcher->isError()) openContainingFolder(path);
+        watcher->deleteLater();
+    });
 }
 
 }  // namespace tidewell

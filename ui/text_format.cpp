@@ -59,8 +59,7 @@ QString relativeDate(const QDateTime& when, const QDateTime& now, const QString&
     UErrorCode status = U_ZERO_ERROR;
     const icu::Locale locale(localeName.toUtf8().constData());
     const icu::RelativeDateTimeFormatter formatter(
-        locale, nullptr,
-        style == RelativeStyle::longStyle ? UDAT_STYLE_LONG : UDAT_STYLE_SHORT,
+        locale, nullptr, style == RelativeStyle::longStyle ? UDAT_STYLE_LONG : UDAT_STYLE_SHORT,
         UDISPCTX_CAPITALIZATION_NONE, status);
     if (U_FAILURE(status)) return {};
     icu::UnicodeString text;

@@ -36,10 +36,14 @@ QFont::Weight weightOf(int weight) {
 
 QString menuKind(NodeMenuEntry::Kind kind) {
     switch (kind) {
-        case NodeMenuEntry::Kind::preview: return QStringLiteral("preview");
-        case NodeMenuEntry::Kind::reveal: return QStringLiteral("reveal");
-        case NodeMenuEntry::Kind::separator: return QStringLiteral("separator");
-        case NodeMenuEntry::Kind::toggleBasket: return QStringLiteral("toggleBasket");
+        case NodeMenuEntry::Kind::preview:
+            return QStringLiteral("preview");
+        case NodeMenuEntry::Kind::reveal:
+            return QStringLiteral("reveal");
+        case NodeMenuEntry::Kind::separator:
+            return QStringLiteral("separator");
+        case NodeMenuEntry::Kind::toggleBasket:
+            return QStringLiteral("toggleBasket");
     }
     return {};
 }
@@ -94,8 +98,8 @@ QVariantList UiSupport::nodeMenu(AppModel* model, const NodeValue& node, bool en
     const auto entries =
         nodeMenuEntries(enabled, inBasket, [&] { return model->canDelete(node.node()); });
     for (const NodeMenuEntry& e : entries)
-        out.push_back(QVariantMap{
-            {"kind", menuKind(e.kind)}, {"title", e.title}, {"symbol", e.symbol}});
+        out.push_back(
+            QVariantMap{{"kind", menuKind(e.kind)}, {"title", e.title}, {"symbol", e.symbol}});
     return out;
 }
 
@@ -133,9 +137,12 @@ QString UiSupport::licence() const {
 
 QString UiSupport::screenName(int screen) const {
     switch (static_cast<AppModel::Screen>(screen)) {
-        case AppModel::Screen::select: return QStringLiteral("select");
-        case AppModel::Screen::scanning: return QStringLiteral("scanning");
-        case AppModel::Screen::results: return QStringLiteral("results");
+        case AppModel::Screen::select:
+            return QStringLiteral("select");
+        case AppModel::Screen::scanning:
+            return QStringLiteral("scanning");
+        case AppModel::Screen::results:
+            return QStringLiteral("results");
     }
     return QStringLiteral("select");
 }

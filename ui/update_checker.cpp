@@ -61,7 +61,9 @@ std::optional<AppcastItem> newestAppcastItem(const QByteArray& xml) {
 
 UpdateChecker::UpdateChecker(QUrl feed, QVersionNumber currentVersion, QObject* parent,
                              int timeoutMs)
-    : QObject(parent), feed_(std::move(feed)), current_(std::move(currentVersion)),
+    : QObject(parent),
+      feed_(std::move(feed)),
+      current_(std::move(currentVersion)),
       timeoutMs_(timeoutMs) {
     schedule_.setSingleShot(true);
     connect(&schedule_, &QTimer::timeout, this, [this] {
@@ -145,9 +147,9 @@ void UpdateChecker::finish() {
     const QVersionNumber offered = QVersionNumber::fromString(
         newest->shortVersion.isEmpty() ? newest->version : newest->shortVersion);
     if (offered > current_)
-        emit updateAvailable(newest->shortVersion.isEmpty() ? newest->version
-                                                            : newest->shortVersion,
-                             newest->downloadUrl);
+        emit updateAvailable(
+            newest->shortVersion.isEmpty() ? newest->version : newest->shortVersion,
+            newest->downloadUrl);
     else if (user)
         emit upToDate();
 }

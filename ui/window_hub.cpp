@@ -13,7 +13,11 @@ namespace tidewell {
 
 WindowHub::WindowHub(QQmlEngine& engine, AppModel& model, QuickCleanModel& quickClean,
                      UpdateChecker& updates, QObject* parent)
-    : QObject(parent), engine_(engine), model_(model), quickClean_(quickClean), updates_(updates),
+    : QObject(parent),
+      engine_(engine),
+      model_(model),
+      quickClean_(quickClean),
+      updates_(updates),
       component_(&engine, QUrl(QStringLiteral("qrc:/Tidewell/Ui/MainWindow.qml"))) {}
 
 WindowHub::~WindowHub() {
@@ -53,8 +57,8 @@ QQuickWindow* WindowHub::openWindow() {
 }
 
 int WindowHub::windowCount() const {
-    return static_cast<int>(std::count_if(windows_.begin(), windows_.end(),
-                                          [](const auto& w) { return !w.isNull(); }));
+    return static_cast<int>(
+        std::count_if(windows_.begin(), windows_.end(), [](const auto& w) { return !w.isNull(); }));
 }
 
 QList<QQuickWindow*> WindowHub::windows() const {

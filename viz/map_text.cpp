@@ -67,8 +67,7 @@ QFont uiFont(double pixels, QFont::Weight weight) {
 QFont digitsFont(double pixels, QFont::Weight weight) {
     QFont font = sized(digitsFontFamily(), pixels, weight);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
-    if (digitsFontFamily() == QLatin1String("Inter"))
-        font.setFeature(QFont::Tag("tnum"), 1);
+    if (digitsFontFamily() == QLatin1String("Inter")) font.setFeature(QFont::Tag("tnum"), 1);
 #endif
     return font;
 }
