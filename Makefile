@@ -1,5 +1,6 @@
-# Front door: `make run` scans your home folder, `make test` runs the tests.
+# Front door: `make run` opens Tidewell, `make test` runs the tests.
 #
+#   make screenshots     every screen and dialog as PNG files in $(BUILD)/screenshots/
 #   make test            the normal build (warnings are errors) and every test
 #   make sanitize-test   every test again under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make tsan-test       the threaded core tests (ctest label tsan) under ThreadSanitizer
@@ -35,7 +36,7 @@ endef
 SANITIZE_CONFIGURE = cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
                      -DTIDEWELL_SANITIZE=address,undefined -DTIDEWELL_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 
-.PHONY: all deps configure build run test bench sanitize-test tsan-test fuzz ci clean
+.PHONY: all deps configure build run screenshots test bench sanitize-test tsan-test fuzz ci clean
 
 all: build
 
@@ -52,7 +53,12 @@ build: deps configure
 	cmake --build $(BUILD)
 
 run: build
-	$(BUILD)/cli/tidewell-cli scan "$$HOME" --depth 2
+	$(BUILD)/app/tidewell
+
+# Offscreen, at device pixel ratio 1 and 2, on a demo tree in a throw-away home.
+screenshots: build
+	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1 $(BUILD)/app/tidewell-screenshots $(BUILD)/screenshots
+	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 $(BUILD)/app/tidewell-screenshots $(BUILD)/screenshots
 
 test: build
 	$(call run_ctest,$(BUILD))

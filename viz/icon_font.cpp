@@ -15,7 +15,7 @@ constexpr const char* kFontFile =
     "/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf";
 
 // Sorted by name.
-constexpr std::array<std::pair<std::string_view, char16_t>, 36> kGlyphs{{
+constexpr std::array<std::pair<std::string_view, char16_t>, 38> kGlyphs{{
     {"archivebox", 0xe149},
     {"arrow.clockwise", 0xe5d5},
     {"arrow.down.circle", 0xe2c4},
@@ -40,6 +40,7 @@ constexpr std::array<std::pair<std::string_view, char16_t>, 36> kGlyphs{{
     {"internaldrive", 0xe1db},
     {"ipad.landscape", 0xe32f},
     {"iphone", 0xe325},
+    {"line.3.horizontal", 0xe5d2},
     {"list.number", 0xe242},
     {"lock", 0xe897},
     {"minus.circle", 0xe15d},
@@ -52,6 +53,7 @@ constexpr std::array<std::pair<std::string_view, char16_t>, 36> kGlyphs{{
     {"sparkles", 0xe65f},
     {"trash", 0xe872},
     {"wrench.and.screwdriver", 0xe869},
+    {"xmark", 0xe5cd},
 }};
 
 }  // namespace

@@ -1,0 +1,205 @@
+// tidewell-screenshots OUTDIR: renders the window's screens and dialogs from
+// the real QML and the real model, offscreen, into OUTDIR as PNG files named
+// after the screen and the device pixel ratio ("select-empty@2x.png"). Runs
+// on a demo tree of its own, with throw-away settings and caches.
+#include <QtQml/qqmlextensionplugin.h>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVersionNumber>
+
+#include <cstdio>
+
+#include "app_model.h"
+#include "app_setup.h"
+#include "quick_clean_model.h"
+#include "update_checker.h"
+#include "window_hub.h"
+
+Q_IMPORT_QML_PLUGIN(Tidewell_ModelPlugin)
+Q_IMPORT_QML_PLUGIN(Tidewell_VizPlugin)
+Q_IMPORT_QML_PLUGIN(Tidewell_QuickCleanPlugin)
+Q_IMPORT_QML_PLUGIN(Tidewell_UiPlugin)
+
+namespace {
+
+using tidewell::AppModel;
+
+bool writeFile(const QString& path, qint64 bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    const QByteArray block(64 * 1024, 'x');
+    for (qint64 left = bytes; left > 0; left -= block.size())
+        f.write(block.constData(), std::min<qint64>(left, block.size()));
+    return true;
+}
+
+// A few named project folders with files of a few sizes.
+void makeDemoFolder(const QDir& base, const QString& name, int files, qint64 fileBytes) {
+    base.mkpath(name + "/src");
+    base.mkpath(name + "/node_modules/left-pad");
+    for (int i = 0; i < files; ++i)
+        writeFile(base.filePath(name + QStringLiteral("/src/file%1.txt").arg(i)), fileBytes);
+    writeFile(base.filePath(name + "/node_modules/left-pad/index.js"), 4 * fileBytes);
+}
+
+// Enough small files that a scan reports progress before it ends.
+void makeWideTree(const QDir& base, const QString& name, int folders, int filesEach) {
+    for (int d = 0; d < folders; ++d) {
+        const QString dir = name + QStringLiteral("/paket-%1/lib/kaynak").arg(d);
+        base.mkpath(dir);
+        for (int f = 0; f < filesEach; ++f)
+            writeFile(base.filePath(dir + QStringLiteral("/modul-%1.js").arg(f)), 100);
+    }
+}
+
+class Shooter {
+  public:
+    Shooter(QQuickWindow& window, QString dir, QString suffix)
+        : window_(window), dir_(std::move(dir)), suffix_(std::move(suffix)) {}
+
+    void settle() {
+        QTest::qWait(120);  // let animations take a frame and pop-ups open
+    }
+
+    bool shoot(const QString& name) {
+        const QImage image = window_.grabWindow();
+        const QString path = QDir(dir_).filePath(name + suffix_ + QStringLiteral(".png"));
+        if (image.isNull() || !image.save(path)) {
+            std::fprintf(stderr, "tidewell-screenshots: could not write %s\n", qPrintable(path));
+            return false;
+        }
+        std::printf("%s\n", qPrintable(path));
+        return true;
+    }
+
+  private:
+    QQuickWindow& window_;
+    QString dir_;
+    QString suffix_;
+};
+
+QQuickItem* findItem(QQuickWindow& window, const char* name) {
+    return window.findChild<QQuickItem*>(QString::fromLatin1(name));
+}
+
+bool waitForScreen(AppModel& model, AppModel::Screen screen) {
+    return QTest::qWaitFor([&] { return model.screen() == screen; }, 60000);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tidewell-screenshots OUTDIR\n");
+        return 2;
+    }
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) return 1;
+    const QDir root(scratch.path());
+    for (const char* sub : {"config", "data", "cache", "state", "runtime", "home/Belgeler"})
+        root.mkpath(QString::fromLatin1(sub));
+    QFile::setPermissions(root.filePath("runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath("config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(root.filePath("cache")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(root.filePath("state")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root.filePath("runtime")));
+    qputenv("HOME", QFile::encodeName(root.filePath("home")));
+
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillon"));
+    QCoreApplication::setApplicationName(QStringLiteral("Brackwater"));
+    tidewell::prepareInterface(app);
+    const QString outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outDir);
+    const double ratio = qgetenv("QT_SCALE_FACTOR").toDouble();
+    const QString suffix = ratio >= 2 ? QStringLiteral("@2x") : QStringLiteral("@1x");
+
+    AppModel model;
+    tidewell::QuickCleanModel quickClean;
+    tidewell::UpdateChecker updates(QUrl(), QVersionNumber::fromString(TIDEWELL_VERSION));
+    QQmlEngine engine;
+    tidewell::WindowHub hub(engine, model, quickClean, updates);
+    QQuickWindow* window = hub.openWindow();
+    if (window == nullptr || !QTest::qWaitForWindowExposed(window)) return 1;
+    Shooter shooter(*window, outDir, suffix);
+    bool ok = true;
+
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("select-empty"));
+
+    const QDir demo(root.filePath("home/Belgeler"));
+    makeDemoFolder(demo, QStringLiteral("tidewell-site"), 12, 200 * 1000);
+    makeDemoFolder(demo, QStringLiteral("fotograflar"), 20, 500 * 1000);
+    makeDemoFolder(demo, QStringLiteral("tez-taslaklari"), 6, 80 * 1000);
+    makeWideTree(demo, QStringLiteral("buyuk-proje"), 300, 120);
+    for (const char* name : {"tez-taslaklari", "fotograflar", "tidewell-site"}) {
+        model.startScan(demo.filePath(QString::fromLatin1(name)));
+        if (!waitForScreen(model, AppModel::Screen::results)) return 1;
+        model.resetToSelect();
+    }
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("select-recents"));
+
+    // Mid-way: the first progress record that counts files is drawn at once,
+    // before the event loop lets the scan move on.
+    bool shot = false;
+    const auto connection = QObject::connect(&model, &AppModel::progressChanged, [&] {
+        if (shot || model.progress().fileCount <= 0 || model.progress().currentPath.empty()) return;
+        shot = true;
+        ok &= shooter.shoot(QStringLiteral("scanning"));
+    });
+    model.startScan(demo.filePath(QStringLiteral("buyuk-proje")));
+    if (!waitForScreen(model, AppModel::Screen::results)) return 1;
+    QObject::disconnect(connection);
+    if (!shot) {
+        std::fprintf(stderr, "tidewell-screenshots: the scan ended before its first count\n");
+        ok = false;
+    }
+    model.resetToSelect();
+    shooter.settle();
+
+    model.setErrorMessage(
+        QStringLiteral("“fotograflar” erişimi yenilenemedi — taşınmış ya da silinmiş olabilir. "
+                       "Lütfen yeniden seç."));
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("error-alert"));
+    model.setErrorMessage(std::nullopt);
+    shooter.settle();
+
+    if (QQuickItem* menuButton = findItem(*window, "menuButton")) {
+        QMetaObject::invokeMethod(menuButton, "clicked");
+        shooter.settle();
+        ok &= shooter.shoot(QStringLiteral("menu"));
+        QTest::keyClick(window, Qt::Key_Escape);
+        shooter.settle();
+    }
+
+    if (QQuickItem* rootView = findItem(*window, "rootView")) {
+        QMetaObject::invokeMethod(rootView, "showAbout");
+        shooter.settle();
+        ok &= shooter.shoot(QStringLiteral("about"));
+        QTest::keyClick(window, Qt::Key_Escape);
+        shooter.settle();
+    }
+
+    emit updates.updateAvailable(QStringLiteral("0.2.0"),
+                                 QUrl(QStringLiteral("https://example.org/tidewell-0.2.0.deb")));
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("update-available"));
+    QTest::keyClick(window, Qt::Key_Escape);
+    emit updates.upToDate();
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("update-current"));
+    QTest::keyClick(window, Qt::Key_Escape);
+    shooter.settle();
+    return ok ? 0 : 1;
+}

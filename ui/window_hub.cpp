@@ -1,0 +1,71 @@
+#include "window_hub.h"
+
+#include <QQmlEngine>
+#include <QQuickWindow>
+
+#include <cstdio>
+
+#include "app_model.h"
+#include "quick_clean_model.h"
+#include "update_checker.h"
+
+namespace tidewell {
+
+WindowHub::WindowHub(QQmlEngine& engine, AppModel& model, QuickCleanModel& quickClean,
+                     UpdateChecker& updates, QObject* parent)
+    : QObject(parent),
+      engine_(engine),
+      model_(model),
+      quickClean_(quickClean),
+      updates_(updates),
+      component_(&engine, QUrl(QStringLiteral("qrc:/Tidewell/Ui/MainWindow.qml"))) {}
+
+WindowHub::~WindowHub() {
+    for (const QPointer<QQuickWindow>& w : windows_) delete w.data();
+}
+
+QQuickWindow* WindowHub::openWindow() {
+    if (!component_.isReady()) {
+        std::fprintf(stderr, "tidewell: %s\n", qPrintable(component_.errorString()));
+        return nullptr;
+    }
+    QObject* made = component_.createWithInitialProperties(
+        {{QStringLiteral("model"), QVariant::fromValue(&model_)},
+         {QStringLiteral("quickClean"), QVariant::fromValue(&quickClean_)},
+         {QStringLiteral("updates"), QVariant::fromValue(&updates_)},
+         {QStringLiteral("hub"), QVariant::fromValue(this)}});
+    auto* window = qobject_cast<QQuickWindow*>(made);
+    if (window == nullptr) {
+        std::fprintf(stderr, "tidewell: %s\n", qPrintable(component_.errorString()));
+        delete made;
+        return nullptr;
+    }
+    QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
+    // A closed window is gone for good; the application ends with the last one.
+    connect(window, &QQuickWindow::visibleChanged, this, [this, window] {
+        if (window->isVisible()) return;
+        window->deleteLater();
+    });
+    connect(window, &QObject::destroyed, this, [this] {
+        windows_.removeIf([](const QPointer<QQuickWindow>& w) { return w.isNull(); });
+        emit windowCountChanged();
+    });
+    windows_.push_back(window);
+    window->show();
+    emit windowCountChanged();
+    return window;
+}
+
+int WindowHub::windowCount() const {
+    return static_cast<int>(
+        std::count_if(windows_.begin(), windows_.end(), [](const auto& w) { return !w.isNull(); }));
+}
+
+QList<QQuickWindow*> WindowHub::windows() const {
+    QList<QQuickWindow*> out;
+    for (const auto& w : windows_)
+        if (w) out.push_back(w.data());
+    return out;
+}
+
+}  // namespace tidewell
