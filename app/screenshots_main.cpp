@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -14,6 +15,7 @@
 #include <QVersionNumber>
 
 #include <cstdio>
+#include <utility>
 
 #include "app_model.h"
 #include "app_setup.h"
@@ -201,5 +203,31 @@ int main(int argc, char** argv) {
     ok &= shooter.shoot(QStringLiteral("update-current"));
     QTest::keyClick(window, Qt::Key_Escape);
     shooter.settle();
+
+    // The preview of a picture, a text file and a folder.
+    const QString notes = root.filePath(QStringLiteral("home/Belgeler/notlar.md"));
+    if (QFile f(notes); f.open(QIODevice::WriteOnly))
+        f.write(
+            "# Notlar\n\n- node_modules klasörlerini temizle\n- önbellekleri boşalt\n"
+            "- eski indirilenleri gözden geçir\n");
+    const QString picture = root.filePath(QStringLiteral("home/Belgeler/gunbatimi.png"));
+    {
+        QImage image(480, 300, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, qRgb(255 - y / 2, 120 + x / 8, 90 + y / 3));
+        image.save(picture);
+    }
+    for (const auto& [name, path] : {std::pair{QStringLiteral("preview-image"), picture},
+                                     std::pair{QStringLiteral("preview-text"), notes},
+                                     std::pair{QStringLiteral("preview-folder"),
+                                               root.filePath(QStringLiteral("home/Belgeler"))}}) {
+        model.setQuickLookURL(QUrl::fromLocalFile(path));
+        QTest::qWait(400);  // the file is read off the window's thread
+        shooter.settle();
+        ok &= shooter.shoot(name);
+        model.setQuickLookURL(QUrl());
+        shooter.settle();
+    }
     return ok ? 0 : 1;
 }

@@ -44,6 +44,13 @@ Item {
         Component.onCompleted: show()
     }
 
+    PreviewPanel {
+        objectName: "previewPanel"
+        anchors.fill: parent
+        z: 10
+        model: root.model
+    }
+
     AppMenuButton {
         objectName: "menuButton"
         anchors.top: parent.top

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QtQml/qqmlextensionplugin.h>
+#include <QFile>
+#include <QImage>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -12,10 +14,13 @@
 #include <QTest>
 #include <QVersionNumber>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 
 #include "app_model.h"
+#include "file_preview.h"
 #include "quick_clean_model.h"
 #include "saved_locations.h"
 #include "temp_tree.h"
@@ -272,6 +277,95 @@ TEST(Window, NodeMenuItemRules) {
     // The basket item adds it.
     QMetaObject::invokeMethod(menu, "run", Q_ARG(QString, QStringLiteral("toggleBasket")));
     EXPECT_TRUE(app.model.isInBasket(file));
+}
+
+// What the preview reads of each kind of file, off the window's thread.
+TEST(FilePreview, PicturesTextsAndFactsAndWhatCannotBeRead) {
+    test::TempDir t;
+    const QString dir = QString::fromStdString(t.path());
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(dir + "/p.png"));
+    auto writeBytes = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(dir + "/" + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    // 100 KB of text whose 64 KiB cut falls inside a two-byte character.
+    QByteArray text(FilePreview::kTextBytes - 1, 'a');
+    text += "\xc5\x9f" + QByteArray(40000, 'b');
+    writeBytes("long.txt", text);
+    writeBytes("blob.bin", QByteArray("\x7f\x45\x4c\x46\0\0\1", 7) + QByteArray(5000, '\0'));
+    ASSERT_EQ(::mkfifo((t / "pipe").c_str(), 0600), 0);
+
+    using Kind = FilePreview::Kind;
+    const FilePreview::Content p = FilePreview::read(dir + "/p.png");
+    EXPECT_EQ(p.kind, Kind::Image);
+    EXPECT_EQ(p.imageSize, QSize(40, 30));
+    const FilePreview::Content l = FilePreview::read(dir + "/long.txt");
+    EXPECT_EQ(l.kind, Kind::Text);
+    EXPECT_TRUE(l.truncated);
+    EXPECT_EQ(l.text.size(), FilePreview::kTextBytes - 1);
+    const FilePreview::Content b = FilePreview::read(dir + "/blob.bin");
+    EXPECT_EQ(b.kind, Kind::Info);
+    EXPECT_FALSE(b.sizeText.isEmpty());
+    const FilePreview::Content d = FilePreview::read(dir);
+    EXPECT_EQ(d.kind, Kind::Info);
+    EXPECT_EQ(d.kindText, QStringLiteral("Klasör"));
+    // A FIFO is described, never opened (opening it would wait for a writer).
+    const FilePreview::Content f = FilePreview::read(dir + "/pipe");
+    EXPECT_EQ(f.kind, Kind::Info);
+    EXPECT_EQ(f.kindText, QStringLiteral("Özel dosya"));
+    const FilePreview::Content gone = FilePreview::read(dir + "/missing");
+    EXPECT_TRUE(gone.problem.startsWith(QStringLiteral("Okunamadı"))) << gone.problem.toStdString();
+}
+
+TEST(Window, PreviewOpensOverTheScreenAndClosesThroughTheModel) {
+    test::TempDir t;
+    t.write("notes.txt", 0);
+    {
+        QFile f(QString::fromStdString(t / "notes.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("ilk satır\nikinci satır\n");
+    }
+    QImage picture(64, 64, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(QString::fromStdString(t / "pic.png")));
+    App app;
+    ASSERT_NE(app.window, nullptr);
+    const QUrl notes = QUrl::fromLocalFile(QString::fromStdString(t / "notes.txt"));
+    app.model.setQuickLookURL(notes);
+    QQuickItem* text = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            text = itemNamed(app.window, QStringLiteral("previewText"));
+            return text != nullptr && text->property("text").toString().startsWith("ilk satır");
+        },
+        5000));
+    QTest::keyClick(app.window, Qt::Key_Escape);
+    EXPECT_TRUE(app.model.quickLookURL().isEmpty());
+    EXPECT_EQ(itemNamed(app.window, QStringLiteral("previewCard")), nullptr);
+
+    // The same file again opens again; Space closes it too.
+    app.model.setQuickLookURL(notes);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return itemNamed(app.window, QStringLiteral("previewText")) != nullptr; }, 5000));
+    QTest::keyClick(app.window, Qt::Key_Space);
+    EXPECT_TRUE(app.model.quickLookURL().isEmpty());
+
+    // A picture, closed with the close button.
+    app.model.setQuickLookURL(QUrl::fromLocalFile(QString::fromStdString(t / "pic.png")));
+    QQuickItem* image = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            image = itemNamed(app.window, QStringLiteral("previewImage"));
+            return image != nullptr && image->property("status").toInt() == 1;  // Image.Ready
+        },
+        5000));
+    QQuickItem* close = itemNamed(app.window, QStringLiteral("previewClose"));
+    ASSERT_NE(close, nullptr);
+    click(app.window, close);
+    EXPECT_TRUE(app.model.quickLookURL().isEmpty());
 }
 
 }  // namespace
