@@ -18,13 +18,16 @@ FocusScope {
     readonly property bool empty: count === 0
 
     implicitWidth: 300
+    // Drawn while the keyboard is here.
+    property bool showFocus: false
+
     activeFocusOnTab: true
 
     Rectangle {
         anchors.fill: parent
         color: Qt.rgba(1, 60 / 255, 50 / 255, 0.03)
         border.color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.5)
-        border.width: basket.activeFocus ? 1 : 0
+        border.width: basket.showFocus ? 1 : 0
     }
 
     ColumnLayout {
@@ -103,20 +106,47 @@ FocusScope {
                     }
                 }
 
-                Text {
+                // The interface faces have no full-width plus: the second
+                // line draws it with the icon font's plus; `hint` keeps the
+                // text as written.
+                Column {
+                    id: hintLines
+
                     objectName: "basketHint"
+                    readonly property string hint: "Silmek istediğin klasörleri\nlisteden ＋ ile buraya ekle."
+                    readonly property var parts: hint.split("\n")[1].split("＋")
+
                     anchors.horizontalCenter: parent.horizontalCenter
-                    text: "Silmek istediğin klasörleri\nlisteden ＋ ile buraya ekle."
-                    horizontalAlignment: Text.AlignHCenter
-                    lineHeightMode: Text.FixedHeight
-                    lineHeight: Math.ceil(fontMetrics.lineSpacing) + 3
-                    font: Theme.font(13, Font.Normal)
-                    color: Theme.textTertiary
+                    spacing: 3
 
-                    FontMetrics {
-                        id: fontMetrics
-
+                    Text {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        text: hintLines.hint.split("\n")[0]
                         font: Theme.font(13, Font.Normal)
+                        color: Theme.textTertiary
+                    }
+
+                    Row {
+                        anchors.horizontalCenter: parent.horizontalCenter
+
+                        Text {
+                            text: hintLines.parts[0]
+                            font: Theme.font(13, Font.Normal)
+                            color: Theme.textTertiary
+                        }
+
+                        Icon {
+                            anchors.verticalCenter: parent.verticalCenter
+                            symbol: "plus"
+                            size: 12
+                            color: Theme.textTertiary
+                        }
+
+                        Text {
+                            text: hintLines.parts[1]
+                            font: Theme.font(13, Font.Normal)
+                            color: Theme.textTertiary
+                        }
                     }
                 }
             }
@@ -191,20 +221,24 @@ FocusScope {
                     Layout.fillWidth: true
                     implicitHeight: deleteLabel.implicitHeight + 22
                     radius: 10
-                    color: basket.empty ? Qt.rgba(1, 1, 1, 0.06) : "transparent"
-                    gradient: basket.empty ? null : dangerGradient
+                    color: Qt.rgba(1, 1, 1, 0.06)
 
-                    Gradient {
-                        id: dangerGradient
+                    // The danger gradient while there is something to delete.
+                    Rectangle {
+                        anchors.fill: parent
+                        visible: !basket.empty
+                        radius: 10
 
-                        GradientStop {
-                            position: 0
-                            color: Theme.dangerGradient[0]
-                        }
+                        gradient: Gradient {
+                            GradientStop {
+                                position: 0
+                                color: Theme.dangerGradient[0]
+                            }
 
-                        GradientStop {
-                            position: 1
-                            color: Theme.dangerGradient[1]
+                            GradientStop {
+                                position: 1
+                                color: Theme.dangerGradient[1]
+                            }
                         }
                     }
 

@@ -22,6 +22,7 @@ Row {
             required property var modelData
             required property int index
 
+            anchors.verticalCenter: parent.verticalCenter
             spacing: 5
 
             Text {

@@ -18,6 +18,9 @@ FocusScope {
     }
 
     implicitWidth: 390
+    // Drawn while the keyboard is here.
+    property bool showFocus: false
+
     activeFocusOnTab: true
 
     // Leaving the whole list clears the hover it set, once.
@@ -100,7 +103,7 @@ FocusScope {
                 x: 8
                 app: list.model
                 nodeMenu: list.nodeMenu
-                keyboardFocus: list.activeFocus
+                keyboardFocus: list.showFocus
             }
         }
     }
@@ -108,7 +111,7 @@ FocusScope {
     Rectangle {
         anchors.fill: parent
         color: "transparent"
-        visible: list.activeFocus
+        visible: list.showFocus
         border.color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.5)
         border.width: 1
     }

@@ -18,6 +18,9 @@ FocusScope {
             pane.model.hovered = undefined;
     }
 
+    // Drawn while the keyboard is here.
+    property bool showFocus: false
+
     activeFocusOnTab: true
 
     ColumnLayout {
@@ -85,8 +88,8 @@ FocusScope {
                 anchors.fill: parent
                 radius: 12
                 color: "transparent"
-                border.color: pane.activeFocus ? Theme.accent : Qt.rgba(1, 1, 1, 0.05)
-                border.width: pane.activeFocus ? 1.5 : 1
+                border.color: pane.showFocus ? Theme.accent : Qt.rgba(1, 1, 1, 0.05)
+                border.width: pane.showFocus ? 1.5 : 1
             }
 
             QuickBackChips {

@@ -12,6 +12,9 @@ FocusScope {
     id: view
 
     required property AppModel model
+    // Focus is drawn once the keyboard is used: a pointer user sees the
+    // screen as designed.
+    property bool keyboardUsed: false
 
     // Moves the highlight and keeps its row in sight.
     function step(delta: int) {
@@ -23,6 +26,7 @@ FocusScope {
     Component.onCompleted: mapPane.forceActiveFocus()
 
     Keys.onPressed: event => {
+        view.keyboardUsed = true;
         const ctrl = (event.modifiers & Qt.ControlModifier) !== 0;
         switch (event.key) {
         case Qt.Key_Up:
@@ -79,6 +83,7 @@ FocusScope {
                 Layout.fillHeight: true
                 model: view.model
                 nodeMenu: nodeMenu
+                showFocus: view.keyboardUsed && activeFocus
             }
 
             Rectangle {
@@ -94,6 +99,7 @@ FocusScope {
                 Layout.fillHeight: true
                 model: view.model
                 nodeMenu: nodeMenu
+                showFocus: view.keyboardUsed && activeFocus
             }
 
             Rectangle {
@@ -107,6 +113,7 @@ FocusScope {
                 Layout.fillHeight: true
                 model: view.model
                 nodeMenu: nodeMenu
+                showFocus: view.keyboardUsed && activeFocus
             }
         }
     }

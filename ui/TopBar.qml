@@ -87,6 +87,7 @@ Rectangle {
         Item {
             Layout.fillWidth: true
             Layout.minimumWidth: 12
+            Layout.preferredWidth: 12
         }
 
         Rectangle {
@@ -149,7 +150,9 @@ Rectangle {
         // Squeezed first when the window is narrow; the focused folder at
         // its right end stays in sight.
         Item {
+            Layout.fillWidth: true
             Layout.preferredWidth: crumbs.implicitWidth
+            Layout.maximumWidth: crumbs.implicitWidth
             Layout.minimumWidth: 0
             implicitHeight: crumbs.implicitHeight
             clip: true
