@@ -60,77 +60,9 @@ Popup {
         border.width: 1
     }
 
-    contentItem: FocusScope {
-        implicitHeight: column.implicitHeight
-        focus: true
-        Keys.onReturnPressed: dialog.choose("default")
-        Keys.onEnterPressed: dialog.choose("default")
-
-        Column {
-            id: column
-
-            width: parent.width
-            spacing: 14
-
-            Text {
-                objectName: "confirmTitle"
-                width: parent.width
-                text: Results.deleteTitle(dialog.model.basketItems.count, dialog.model.basketItems.total)
-                font: Theme.font(15, Font.DemiBold)
-                color: Theme.textPrimary
-                wrapMode: Text.Wrap
-                horizontalAlignment: Text.AlignHCenter
-            }
-
-            Text {
-                objectName: "confirmMessage"
-                width: parent.width
-                text: "Çöp Kutusu'na taşırsan gerekirse geri alabilirsin. Kalıcı silme, diski hemen boşaltır ama geri alınamaz."
-                font: Theme.font(13, Font.Normal)
-                color: Theme.textSecondary
-                wrapMode: Text.Wrap
-                horizontalAlignment: Text.AlignHCenter
-            }
-
-            Column {
-                width: parent.width
-                spacing: 8
-
-                Repeater {
-                    model: dialog.buttons
-
-                    Rectangle {
-                        id: button
-
-                        required property var modelData
-                        required property int index
-                        readonly property string role: modelData.role
-
-                        objectName: "confirmButton" + index
-                        width: parent.width
-                        implicitHeight: label.implicitHeight + 16
-                        radius: 8
-                        color: role === "default" ? Theme.accent : Qt.rgba(1, 1, 1, area.containsMouse ? 0.12 : 0.08)
-
-                        Text {
-                            id: label
-
-                            anchors.centerIn: parent
-                            text: button.modelData.title
-                            font: Theme.font(13, button.role === "default" ? Font.DemiBold : Font.Medium)
-                            color: button.role === "default" ? "white" : button.role === "destructive" ? Theme.danger : Theme.controlText
-                        }
-
-                        MouseArea {
-                            id: area
-
-                            anchors.fill: parent
-                            hoverEnabled: true
-                            onClicked: dialog.choose(button.role)
-                        }
-                    }
-                }
-            }
-        }
+    contentItem: DeleteConfirmContent {
+        title: Results.deleteTitle(dialog.model.basketItems.count, dialog.model.basketItems.total)
+        buttons: dialog.buttons
+        onChosen: role => dialog.choose(role)
     }
 }

@@ -91,9 +91,9 @@ Item {
             width: content.width - 9 - sizeText.width - 24 - 3 * content.spacing
             text: row.name
             elide: Text.ElideMiddle
-            font.family: nameFont.family
-            font.pixelSize: nameFont.pixelSize
-            font.weight: nameFont.weight
+            font.family: row.nameFont.family
+            font.pixelSize: row.nameFont.pixelSize
+            font.weight: row.nameFont.weight
             font.strikeout: row.inBasket
             color: row.covered ? Qt.rgba(127 / 255, 127 / 255, 134 / 255, 1) : Qt.rgba(228 / 255, 228 / 255, 232 / 255, 1)
 

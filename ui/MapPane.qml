@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Layouts
 import Tidewell.Model
@@ -74,14 +76,33 @@ FocusScope {
             color: Theme.mapSurface
 
             // Inset so the cells' corners stay inside the rounded surface.
-            Loader {
-                id: mapLoader
-
-                objectName: "mapLoader"
+            // The view not shown has no model, so it does no work.
+            TreemapView {
+                objectName: "treemap"
                 anchors.fill: parent
                 anchors.margins: 3
-                active: pane.model.focus.isValid
-                sourceComponent: pane.sunburst ? sunburstComponent : treemapComponent
+                visible: !pane.sunburst && pane.model.focus.isValid
+                model: visible ? pane.model : null
+                onContextMenuRequested: (node, isDirectory, inBasket, position) => pane.nodeMenu.openFor(node, node.isValid, inBasket)
+
+                // Leaving the map clears the hover it set, once. On the view
+                // itself: it takes the hover events, so its parents see none.
+                HoverHandler {
+                    onHoveredChanged: pane.leftMap(hovered)
+                }
+            }
+
+            SunburstView {
+                objectName: "sunburst"
+                anchors.fill: parent
+                anchors.margins: 3
+                visible: pane.sunburst && pane.model.focus.isValid
+                model: visible ? pane.model : null
+                onContextMenuRequested: (node, isDirectory, inBasket, position) => pane.nodeMenu.openFor(node, node.isValid, inBasket)
+
+                HoverHandler {
+                    onHoveredChanged: pane.leftMap(hovered)
+                }
             }
 
             Rectangle {
@@ -97,38 +118,6 @@ FocusScope {
                 anchors.bottom: parent.bottom
                 model: pane.model
             }
-        }
-    }
-
-    Component {
-        id: treemapComponent
-
-        TreemapView {
-            // Leaving the map clears the hover it set, once. On the view
-            // itself: it takes the hover events, so its parents see none.
-            HoverHandler {
-                onHoveredChanged: pane.leftMap(hovered)
-            }
-
-            objectName: "treemap"
-            model: pane.model
-            onContextMenuRequested: (node, isDirectory, inBasket, position) => pane.nodeMenu.openFor(node, node.isValid, inBasket)
-        }
-    }
-
-    Component {
-        id: sunburstComponent
-
-        SunburstView {
-            // Leaving the map clears the hover it set, once. On the view
-            // itself: it takes the hover events, so its parents see none.
-            HoverHandler {
-                onHoveredChanged: pane.leftMap(hovered)
-            }
-
-            objectName: "sunburst"
-            model: pane.model
-            onContextMenuRequested: (node, isDirectory, inBasket, position) => pane.nodeMenu.openFor(node, node.isValid, inBasket)
         }
     }
 }
