@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QVersionNumber>
 
+#include <unistd.h>
 #include <cstdio>
 #include <utility>
 
@@ -94,6 +95,70 @@ bool waitForScreen(AppModel& model, AppModel::Screen screen) {
     return QTest::qWaitFor([&] { return model.screen() == screen; }, 60000);
 }
 
+// The first child of `node` named `name`, or null.
+tidewell::FileNode* childNamed(const tidewell::FileNode* node, std::string_view name) {
+    for (tidewell::FileNode* c : node->children())
+        if (c->name() == name) return c;
+    return nullptr;
+}
+
+// The results screen: both map modes at the root and deep down (a path long
+// enough for the breadcrumb's gap), a hovered cell and row, the basket with
+// items, the confirmation, the empty basket and a folder with a locked item.
+bool shootResults(AppModel& model, Shooter& shooter, const QDir& demo) {
+    bool ok = true;
+    const QString deep = QStringLiteral("arsiv/2023/proje/eski/yedek/surum-1");
+    demo.mkpath(deep);
+    for (int i = 0; i < 6; ++i)
+        writeFile(demo.filePath(deep + QStringLiteral("/kayit-%1.log").arg(i)), (6 - i) * 90000);
+    // An item that is not the user's shows a lock (only root can give one away).
+    const QString theirs = demo.filePath(deep + QStringLiteral("/sistem.db"));
+    writeFile(theirs, 200000);
+    if (::getuid() == 0) {
+        if (::chown(QFile::encodeName(theirs).constData(), 65534, 65534) != 0) return false;
+    }
+    model.startScan(demo.path());
+    if (!waitForScreen(model, AppModel::Screen::results)) return false;
+    model.setVizMode(AppModel::VizMode::treemap);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("results-treemap"));
+    model.setVizMode(AppModel::VizMode::sunburst);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("results-sunburst"));
+
+    // Seven entries from the root: the breadcrumb shows its gap.
+    tidewell::FileNode* node = model.root().get();
+    for (const char* name : {"arsiv", "2023", "proje", "eski", "yedek", "surum-1"})
+        if (node != nullptr) node = childNamed(node, name);
+    if (node == nullptr) return false;
+    model.jumpTo(tidewell::NodeValue(node));
+    model.setHovered(node->childCount() > 0 ? node->child(0) : nullptr);
+    model.setVizMode(AppModel::VizMode::treemap);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("results-deep-treemap"));
+    model.setVizMode(AppModel::VizMode::sunburst);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("results-deep-sunburst"));
+
+    model.jumpTo(tidewell::NodeValue(model.root()));
+    model.setVizMode(AppModel::VizMode::treemap);
+    const tidewell::FileNode* root = model.root().get();
+    for (const char* name : {"fotograflar", "tidewell-site"})
+        if (tidewell::FileNode* n = childNamed(root, name)) model.toggleBasket(n);
+    if (tidewell::FileNode* n = childNamed(root, "tez-taslaklari")) model.setHovered(n);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("results-basket"));
+    model.requestDelete();
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("results-confirm"));
+    model.setShowDeleteConfirm(false);
+    model.setBasket({});
+    model.setHovered(nullptr);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("results-basket-empty"));
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,6 +231,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tidewell-screenshots: the scan ended before its first count\n");
         ok = false;
     }
+    ok &= shootResults(model, shooter, demo);
     model.resetToSelect();
     shooter.settle();
 

@@ -1,5 +1,7 @@
 #include "app_setup.h"
 
+#include <memory>
+
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -56,11 +58,11 @@ void prepareInterface(QGuiApplication& app) {
     QLocale::setDefault(locale);
     const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     for (const char* catalogue : {"qtbase", "qtdeclarative"}) {
-        auto* translator = new QTranslator(&app);
-        if (translator->load(locale, QString::fromLatin1(catalogue), QStringLiteral("_"), dir))
-            QGuiApplication::installTranslator(translator);
-        else
-            delete translator;
+        auto translator = std::make_unique<QTranslator>();
+        if (!translator->load(locale, QString::fromLatin1(catalogue), QStringLiteral("_"), dir))
+            continue;
+        translator->setParent(&app);  // the application keeps it from here on
+        QGuiApplication::installTranslator(translator.release());
     }
 }
 

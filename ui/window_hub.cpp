@@ -1,5 +1,7 @@
 #include "window_hub.h"
 
+#include <memory>
+
 #include <QQmlEngine>
 #include <QQuickWindow>
 
@@ -21,7 +23,9 @@ WindowHub::WindowHub(QQmlEngine& engine, AppModel& model, QuickCleanModel& quick
       component_(&engine, QUrl(QStringLiteral("qrc:/Tidewell/Ui/MainWindow.qml"))) {}
 
 WindowHub::~WindowHub() {
-    for (const QPointer<QQuickWindow>& w : windows_) delete w.data();
+    // Windows are ours (C++ ownership), made by the component without a parent.
+    for (const QPointer<QQuickWindow>& w : windows_)
+        std::unique_ptr<QQuickWindow>(w.data()).reset();
 }
 
 QQuickWindow* WindowHub::openWindow() {
@@ -29,20 +33,20 @@ QQuickWindow* WindowHub::openWindow() {
         std::fprintf(stderr, "tidewell: %s\n", qPrintable(component_.errorString()));
         return nullptr;
     }
-    QObject* made = component_.createWithInitialProperties(
+    std::unique_ptr<QObject> made(component_.createWithInitialProperties(
         {{QStringLiteral("model"), QVariant::fromValue(&model_)},
          {QStringLiteral("quickClean"), QVariant::fromValue(&quickClean_)},
          {QStringLiteral("updates"), QVariant::fromValue(&updates_)},
-         {QStringLiteral("hub"), QVariant::fromValue(this)}});
-    auto* window = qobject_cast<QQuickWindow*>(made);
+         {QStringLiteral("hub"), QVariant::fromValue(this)}}));
+    auto* window = qobject_cast<QQuickWindow*>(made.get());
     if (window == nullptr) {
         std::fprintf(stderr, "tidewell: %s\n", qPrintable(component_.errorString()));
-        delete made;
         return nullptr;
     }
+    made.release();  // owned from here on by the list below and deleted when closed
     QQmlEngine::setObjectOwnership(window, QQmlEngine::CppOwnership);
     // A closed window is gone for good; the application ends with the last one.
-    connect(window, &QQuickWindow::visibleChanged, this, [this, window] {
+    connect(window, &QQuickWindow::visibleChanged, this, [window] {
         if (window->isVisible()) return;
         window->deleteLater();
     });

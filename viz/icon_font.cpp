@@ -15,7 +15,7 @@ constexpr const char* kFontFile =
     "/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf";
 
 // Sorted by name.
-constexpr std::array<std::pair<std::string_view, char16_t>, 38> kGlyphs{{
+constexpr std::array<std::pair<std::string_view, char16_t>, 39> kGlyphs{{
     {"archivebox", 0xe149},
     {"arrow.clockwise", 0xe5d5},
     {"arrow.down.circle", 0xe2c4},
@@ -51,6 +51,7 @@ constexpr std::array<std::pair<std::string_view, char16_t>, 38> kGlyphs{{
     {"shippingbox", 0xe1a1},
     {"shippingbox.fill", 0xe1a1},
     {"sparkles", 0xe65f},
+    {"square.grid.2x2", 0xe871},
     {"trash", 0xe872},
     {"wrench.and.screwdriver", 0xe869},
     {"xmark", 0xe5cd},
