@@ -15,10 +15,19 @@ FocusScope {
         panel.model.quickLookURL = "";
     }
 
+    // Where the keyboard was before the preview took it, to give it back.
+    property Item previousFocus: null
+
     visible: preview.kind !== FilePreview.None
-    focus: visible
-    onVisibleChanged: if (visible)
-        forceActiveFocus()
+    onVisibleChanged: {
+        if (visible) {
+            previousFocus = Window.activeFocusItem;
+            forceActiveFocus();
+        } else if (previousFocus !== null) {
+            previousFocus.forceActiveFocus();
+            previousFocus = null;
+        }
+    }
 
     FilePreview {
         id: preview
