@@ -130,7 +130,7 @@ void FileNode::writeName(std::string_view name) {
     } else {
         nameLen_ = static_cast<std::uint8_t>(name.size());
     }
-    std::memcpy(at, name.data(), name.size());
+    if (!name.empty()) std::memcpy(at, name.data(), name.size());  // a root's is empty, maybe null
 }
 
 FileNode* TreeStore::makeNode(std::string_view name, bool isDirectory, bool isRoot,
