@@ -23,28 +23,34 @@ std::uint32_t times(std::uint32_t p, float k) {
     return scalePixel(p, static_cast<std::uint32_t>(k * 256.0F + 0.5F));
 }
 
-struct PixelBox {
-    int x0, y0, x1, y1;  // inclusive; empty when x0 > x1 or y0 > y1
-};
-
-PixelBox pixelsOf(const MapRect& r, const PixelCanvas& canvas) {
-    return {std::max(0, static_cast<int>(std::floor(r.x))),
-            std::max(0, static_cast<int>(std::floor(r.y))),
-            std::min(canvas.width() - 1, static_cast<int>(std::ceil(r.x + r.width)) - 1),
-            std::min(canvas.height() - 1, static_cast<int>(std::ceil(r.y + r.height)) - 1)};
+bool finite(const MapRect& r) {
+    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) &&
+           std::isfinite(r.height);
 }
 
-void paintPreview(PixelCanvas& canvas, const PreviewPaint& preview, const CellPaint& cell) {
-    const MapRect& r = preview.rect;
+// `r` moved by (-dx, -dy), with sides far off the canvas brought near it.
+MapRect nearRect(const MapRect& r, int dx, int dy) {
+    const double x0 = nearPixels(r.x - dx);
+    const double y0 = nearPixels(r.y - dy);
+    const double x1 = nearPixels(r.x - dx + r.width);
+    const double y1 = nearPixels(r.y - dy + r.height);
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+PixelBox pixelsOf(const MapRect& r, const PixelCanvas& canvas) {
+    return cellPixels(r, canvas.width(), canvas.height());
+}
+
+void paintPreview(PixelCanvas& canvas, const MapRect& r, Rgb8 color, const CellPaint& cell) {
     const PixelBox box = pixelsOf(r, canvas);
-    if (box.x0 > box.x1 || box.y0 > box.y1) return;
-    const PremulColor body = PremulColor::of(preview.color, cell.opacity);
+    if (box.empty()) return;
+    const PremulColor body = PremulColor::of(color, unitFraction(cell.opacity));
     // Black over the opaque preview darkens it and leaves it opaque.
-    const float keep = 1.0F - cell.previewRimAlpha;
+    const float keep = 1.0F - unitFraction(cell.previewRimAlpha);
     const PremulColor rim{body.r * keep, body.g * keep, body.b * keep, body.a};
     const std::uint32_t bodyPacked = body.packed();
     const std::uint32_t rimPacked = rim.packed();
-    const double w = cell.previewRim;
+    const double w = nearPixels(cell.previewRim);
     // Coverage of each column by the rectangle and by its inside.
     thread_local std::vector<float> across;
     thread_local std::vector<float> acrossInside;
@@ -105,22 +111,44 @@ double roundedDistance(double px, double py, const MapRect& r, double radius) {
 
 }  // namespace
 
-void paintCell(PixelCanvas& canvas, const CellPaint& cell) {
-    const MapRect& r = cell.rect;
-    const PixelBox box = pixelsOf(r, canvas);
-    if (box.x0 > box.x1 || box.y0 > box.y1) return;
-    const double radius = std::min({cell.radius, r.width / 2, r.height / 2});
+PixelBox cellPixels(const MapRect& r, int canvasWidth, int canvasHeight) {
+    if (!finite(r) || !(r.width > 0) || !(r.height > 0)) return {};
+    const MapRect n = nearRect(r, 0, 0);
+    return {std::max(0, static_cast<int>(std::floor(n.x))),
+            std::max(0, static_cast<int>(std::floor(n.y))),
+            std::min(canvasWidth - 1, static_cast<int>(std::ceil(n.x + n.width)) - 1),
+            std::min(canvasHeight - 1, static_cast<int>(std::ceil(n.y + n.height)) - 1)};
+}
 
-    const std::uint32_t fill = PremulColor::of(cell.fill, cell.opacity).packed();
+int cellRimPixels(double radius, double borderWidth) {
+    // A pixel is plain content once its centre is further in than the
+    // larger of the two by half a pixel; one more for the box's rounding.
+    return static_cast<int>(std::ceil(std::max(radius, borderWidth) + 0.5)) + 2;
+}
+
+void paintCell(PixelCanvas& canvas, const CellPaint& cell, int originX, int originY) {
+    if (!finite(cell.rect) || !std::isfinite(cell.radius) || !std::isfinite(cell.borderWidth) ||
+        !std::isfinite(cell.previewRim))
+        return;
+    const MapRect r = nearRect(cell.rect, originX, originY);
+    const PixelBox box = pixelsOf(r, canvas);
+    if (box.empty()) return;
+    const double radius = std::max(0.0, std::min({cell.radius, r.width / 2, r.height / 2}));
+    const double borderWidth = std::clamp(cell.borderWidth, 0.0, kFarPixels);
+    const float opacity = unitFraction(cell.opacity);
+    const float borderAlpha = unitFraction(cell.borderAlpha);
+
+    const std::uint32_t fill = PremulColor::of(cell.fill, opacity).packed();
     for (int y = box.y0; y <= box.y1; ++y)
         std::fill(canvas.row(y) + box.x0, canvas.row(y) + box.x1 + 1, fill);
-    for (const PreviewPaint& p : cell.previews) paintPreview(canvas, p, cell);
+    for (const PreviewPaint& p : cell.previews)
+        if (finite(p.rect)) paintPreview(canvas, nearRect(p.rect, originX, originY), p.color, cell);
 
     // The outline and the border: only pixels near the edge, or near a
     // rounded corner, are not plain content.
-    const std::uint32_t border = PremulColor::of(cell.border, cell.opacity).packed();
+    const std::uint32_t border = PremulColor::of(cell.border, opacity).packed();
     // A pixel whose centre is further in than these is plain content.
-    const double edge = cell.borderWidth + 0.5;
+    const double edge = borderWidth + 0.5;
     const double corner = radius + 0.5;
     for (int y = box.y0; y <= box.y1; ++y) {
         const double cy = y + 0.5;
@@ -138,12 +166,11 @@ void paintCell(PixelCanvas& canvas, const CellPaint& cell) {
             }
             const double d = roundedDistance(cx, cy, r, radius);
             const auto outside = static_cast<float>(std::clamp(0.5 - d, 0.0, 1.0));
-            const auto inside =
-                static_cast<float>(std::clamp(0.5 - (d + cell.borderWidth), 0.0, 1.0));
+            const auto inside = static_cast<float>(std::clamp(0.5 - (d + borderWidth), 0.0, 1.0));
             std::uint32_t& px = line[x];
             // Border over the content on the rim, then the outline cuts it.
             const float rim = outside > 0.0F ? (outside - inside) / outside : 0.0F;
-            px = times(mix(px, border, rim * cell.borderAlpha), outside);
+            px = times(mix(px, border, rim * borderAlpha), outside);
         }
     }
 }

@@ -10,7 +10,14 @@ namespace tidewell {
 
 namespace {
 
+// Labels are put on shelves this wide, or as wide as the widest label, up
+// to the largest width every graphics stack takes for a texture.
 constexpr int kAtlasWidth = 1024;
+constexpr int kMaxAtlasWidth = 4096;
+
+int padOf(double ratio, const ShadowStyle& style) {
+    return static_cast<int>(std::ceil(style.radius * ratio));
+}
 
 // One box-blur pass of half-width `r` over `count` samples `step` apart.
 void boxPass(std::uint8_t* data, int count, std::ptrdiff_t step, int r, std::vector<int>& line) {
@@ -43,21 +50,30 @@ void blur(QImage& alpha, const QRect& box, int radius) {
 
 }  // namespace
 
+double LabelAtlas::maxLabelWidth(double devicePixelRatio, const ShadowStyle& style) {
+    // One pixel spare for the rounding up of the label's size.
+    return (kMaxAtlasWidth - 2 * padOf(devicePixelRatio, style) - 1) / devicePixelRatio;
+}
+
 void LabelAtlas::build(const std::vector<QSizeF>& sizes, double devicePixelRatio,
                        const ShadowStyle& style, const Draw& draw) {
     ratio_ = devicePixelRatio;
-    pad_ = static_cast<int>(std::ceil(style.radius * ratio_));
+    pad_ = padOf(ratio_, style);
     const int drop = static_cast<int>(std::lround(style.offsetY * ratio_));
     places_.clear();
+    int width = kAtlasWidth;
+    for (const QSizeF& size : sizes)
+        width = std::max(width, static_cast<int>(std::ceil(size.width() * ratio_)) + 2 * pad_);
+    width = std::min(width, kMaxAtlasWidth);
     // Shelves of labels, left to right, top to bottom.
     int x = 0;
     int y = 0;
     int shelf = 0;
     for (const QSizeF& size : sizes) {
         const int w =
-            std::min(kAtlasWidth, static_cast<int>(std::ceil(size.width() * ratio_)) + 2 * pad_);
+            std::min(width, static_cast<int>(std::ceil(size.width() * ratio_)) + 2 * pad_);
         const int h = static_cast<int>(std::ceil(size.height() * ratio_)) + 2 * pad_ + drop;
-        if (x + w > kAtlasWidth) {
+        if (x + w > width) {
             x = 0;
             y += shelf;
             shelf = 0;
@@ -69,13 +85,14 @@ void LabelAtlas::build(const std::vector<QSizeF>& sizes, double devicePixelRatio
     if (places_.empty()) return;
     const int height = y + shelf;
 
-    // Both images are kept from build to build: fresh ones would cost a page
-    // fault per 4 KiB on every layout.
-    if (image_.height() < height) {
+    // The images are kept from build to build while no texture shares them:
+    // fresh ones would cost a page fault per 4 KiB on every layout.
+    if (alpha_.width() != width || alpha_.height() < height) {
         const int rows = (height + 127) / 128 * 128;
-        alpha_ = QImage(kAtlasWidth, rows, QImage::Format_Alpha8);
-        image_ = QImage(kAtlasWidth, rows, QImage::Format_ARGB32_Premultiplied);
+        alpha_ = QImage(width, rows, QImage::Format_Alpha8);
     }
+    if (image_.width() != width || image_.height() < height || !image_.isDetached())
+        image_ = QImage(width, alpha_.height(), QImage::Format_ARGB32_Premultiplied);
     std::memset(alpha_.bits(), 0,
                 static_cast<std::size_t>(alpha_.bytesPerLine()) * static_cast<std::size_t>(height));
     const auto drawAll = [&](QImage& target, bool shadow) {
@@ -96,17 +113,9 @@ void LabelAtlas::build(const std::vector<QSizeF>& sizes, double devicePixelRatio
     for (int row = 0; row < height; ++row) {
         const std::uint8_t* in = alpha_.constScanLine(row);
         auto* out = reinterpret_cast<std::uint32_t*>(image_.scanLine(row));
-        for (int col = 0; col < kAtlasWidth; ++col) out[col] = (in[col] * k >> 8) << 24;
+        for (int col = 0; col < width; ++col) out[col] = (in[col] * k >> 8) << 24;
     }
     drawAll(image_, false);
-}
-
-void LabelAtlas::paint(QPainter* painter, std::size_t i, QPointF origin) const {
-    const QRect& box = places_[i];
-    const double pad = pad_ / ratio_;
-    painter->drawImage(
-        QRectF(origin.x() - pad, origin.y() - pad, box.width() / ratio_, box.height() / ratio_),
-        image_, QRectF(box));
 }
 
 }  // namespace tidewell

@@ -1,9 +1,56 @@
 #include "map_item.h"
 
-#include <QPainter>
-#include <cmath>
+#include <QQuickWindow>
+#include <QSGNode>
+#include <QSGOpacityNode>
+#include <QSGSimpleTextureNode>
+#include <QSGTexture>
+#include <memory>
 
 namespace tidewell {
+
+namespace {
+
+// The root of a view's nodes: one opacity node per scene group, one texture
+// node per piece, and the textures they use, which live as long as a piece
+// shows them.
+class SceneRoot : public QSGNode {
+  public:
+    std::unordered_map<std::uint64_t, std::unique_ptr<QSGTexture>> textures;
+    std::vector<std::vector<ScenePiece>> shown;  // the pieces each group's nodes show
+    double ratio = 0;
+};
+
+void deleteChildren(QSGNode* node) {
+    while (QSGNode* child = node->firstChild()) {
+        node->removeChildNode(child);
+        delete child;
+    }
+}
+
+}  // namespace
+
+PixelCanvas canvasOf(QImage& image) {
+    return canvasOf(image, image.rect());
+}
+
+PixelCanvas canvasOf(QImage& image, const QRect& area) {
+    const std::ptrdiff_t stride = image.bytesPerLine() / 4;
+    auto* first = reinterpret_cast<std::uint32_t*>(image.bits()) + area.y() * stride + area.x();
+    const auto count =
+        area.isEmpty() ? 0 : static_cast<std::size_t>((area.height() - 1) * stride + area.width());
+    return {{first, count}, area.width(), area.height(), stride};
+}
+
+QImage clearImage(QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(0);
+    return image;
+}
+
+MapItem::MapItem(QQuickItem* parent) : QQuickItem(parent) {
+    setFlag(ItemHasContents, true);
+}
 
 void MapItem::setModel(AppModel* model) {
     if (model_ == model) return;
@@ -20,31 +67,110 @@ void MapItem::setModel(AppModel* model) {
     emit modelChanged();
 }
 
-double MapItem::deviceScale(const QPainter* painter) {
-    const double k = painter->deviceTransform().m11();
+void MapItem::refresh() {
+    polish();
+    update();
+}
+
+double MapItem::pixelRatio() const {
+    const double k = window() != nullptr ? window()->effectiveDevicePixelRatio() : 1.0;
     return k > 0 ? k : 1.0;
 }
 
-PixelCanvas MapItem::clearedLayer(double scale) {
-    const QSize pixels(static_cast<int>(std::ceil(width() * scale)),
-                       static_cast<int>(std::ceil(height() * scale)));
-    if (layer_.size() != pixels) layer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    layer_.setDevicePixelRatio(scale);
-    layer_.fill(0);
-    return {{reinterpret_cast<std::uint32_t*>(layer_.bits()),
-             static_cast<std::size_t>(layer_.sizeInBytes() / 4)},
-            layer_.width(),
-            layer_.height(),
-            layer_.bytesPerLine() / 4};
+std::uint64_t MapItem::addPicture(QImage image) {
+    const std::uint64_t id = nextPicture_++;
+    pictures_.emplace(id, std::move(image));
+    return id;
 }
 
-void MapItem::showLayer(QPainter* painter) {
-    painter->drawImage(QPointF(0, 0), layer_);
+void MapItem::dropPicture(std::uint64_t id) {
+    pictures_.erase(id);
+}
+
+const QImage* MapItem::picture(std::uint64_t id) const {
+    const auto it = pictures_.find(id);
+    return it == pictures_.end() ? nullptr : &it->second;
+}
+
+QImage MapItem::takePicture(std::uint64_t id) {
+    const auto it = pictures_.find(id);
+    if (it == pictures_.end()) return {};
+    QImage image = std::move(it->second);
+    pictures_.erase(it);
+    return image;
 }
 
 void MapItem::geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) {
-    QQuickPaintedItem::geometryChange(newGeometry, oldGeometry);
+    QQuickItem::geometryChange(newGeometry, oldGeometry);
     if (newGeometry.size() != oldGeometry.size()) shapesChanged();
+}
+
+void MapItem::itemChange(ItemChange change, const ItemChangeData& value) {
+    QQuickItem::itemChange(change, value);
+    // Another window, or another screen, may have another pixel ratio.
+    if (change == ItemSceneChange || change == ItemDevicePixelRatioHasChanged) refresh();
+}
+
+void MapItem::updatePolish() {
+    sceneRatio_ = pixelRatio();
+    prepare(sceneRatio_);
+}
+
+// On the render thread, the GUI thread waiting: only pictures and the scene
+// are read here, never the model.
+QSGNode* MapItem::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
+    auto* root = static_cast<SceneRoot*>(old);
+    if (root == nullptr) root = new SceneRoot;
+    const double k = sceneRatio_;
+    const bool rebuilt = root->ratio != k || root->shown.size() != scene_.size();
+    if (rebuilt) {
+        deleteChildren(root);
+        root->shown.assign(scene_.size(), {});
+        root->ratio = k;
+        for (std::size_t g = 0; g < scene_.size(); ++g) root->appendChildNode(new QSGOpacityNode);
+    }
+
+    std::unordered_map<std::uint64_t, std::unique_ptr<QSGTexture>> used;
+    const auto textureOf = [&](std::uint64_t id) -> QSGTexture* {
+        if (const auto it = used.find(id); it != used.end()) return it->second.get();
+        std::unique_ptr<QSGTexture> texture;
+        if (const auto it = root->textures.find(id); it != root->textures.end()) {
+            texture = std::move(it->second);
+            root->textures.erase(it);
+        } else if (const QImage* image = picture(id); image != nullptr && window() != nullptr) {
+            texture.reset(
+                window()->createTextureFromImage(*image, QQuickWindow::TextureHasAlphaChannel));
+        }
+        if (!texture) return nullptr;
+        texture->setFiltering(QSGTexture::Nearest);
+        return used.emplace(id, std::move(texture)).first->second.get();
+    };
+
+    QSGNode* node = root->firstChild();
+    for (std::size_t g = 0; g < scene_.size(); ++g, node = node->nextSibling()) {
+        const SceneGroup& group = scene_[g];
+        auto* opacity = static_cast<QSGOpacityNode*>(node);
+        if (opacity->opacity() != group.opacity) opacity->setOpacity(group.opacity);
+        if (!rebuilt && root->shown[g] == group.pieces) {
+            for (const ScenePiece& p : group.pieces) textureOf(p.picture);
+            continue;
+        }
+        deleteChildren(opacity);
+        for (const ScenePiece& p : group.pieces) {
+            QSGTexture* texture = textureOf(p.picture);
+            if (texture == nullptr || p.source.isEmpty()) continue;
+            auto* piece = new QSGSimpleTextureNode;
+            piece->setTexture(texture);
+            piece->setFiltering(QSGTexture::Nearest);
+            piece->setSourceRect(p.source);
+            piece->setRect(p.at.x() / k, p.at.y() / k, p.source.width() / k, p.source.height() / k);
+            opacity->appendChildNode(piece);
+        }
+        root->shown[g] = group.pieces;
+    }
+    // What no piece shows any more goes; its nodes went above.
+    root->textures = std::move(used);
+    return root;
 }
 
 }  // namespace tidewell
