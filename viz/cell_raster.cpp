@@ -1,26 +1,37 @@
 #include "cell_raster.h"
 
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace tidewell {
 
 namespace {
 
+// A blend weight out of 256 for a fraction: 0 keeps what is below, 256
+// takes what is above.
+inline std::uint32_t weight(float t) {
+    if (!(t > 0.0F)) return 0;
+    if (t >= 1.0F) return 256;
+    return static_cast<std::uint32_t>(t * 256.0F + 0.5F);
+}
+
 // Every layer of a cell is opaque, so drawing one over another at some
 // coverage is a blend between the two; and since that blend is linear, the
 // cell's opacity is given to each colour up front (as its alpha).
-std::uint32_t mix(std::uint32_t below, std::uint32_t above, float t) {
-    if (t <= 0.0F) return below;
-    if (t >= 1.0F) return above;
-    const auto k = static_cast<std::uint32_t>(t * 256.0F + 0.5F);
+inline std::uint32_t blend(std::uint32_t below, std::uint32_t above, std::uint32_t k) {
+    if (k == 0) return below;
+    if (k == 256) return above;
     return scalePixel(below, 256 - k) + scalePixel(above, k);
 }
 
-std::uint32_t times(std::uint32_t p, float k) {
-    if (k >= 1.0F) return p;
-    if (k <= 0.0F) return 0;
-    return scalePixel(p, static_cast<std::uint32_t>(k * 256.0F + 0.5F));
+// Fills `count` pixels from `p`, several at a store.
+inline void fillPixels(std::uint32_t* p, std::size_t count, std::uint32_t value) {
+    const std::uint64_t two = static_cast<std::uint64_t>(value) << 32 | value;
+    const std::uint64_t eight[4] = {two, two, two, two};
+    for (; count >= 8; count -= 8, p += 8) std::memcpy(p, eight, sizeof eight);
+    for (; count > 0; --count) *p++ = value;
 }
 
 bool finite(const MapRect& r) {
@@ -51,21 +62,26 @@ void paintPreview(PixelCanvas& canvas, const MapRect& r, Rgb8 color, const CellP
     const std::uint32_t bodyPacked = body.packed();
     const std::uint32_t rimPacked = rim.packed();
     const double w = nearPixels(cell.previewRim);
-    // Coverage of each column by the rectangle and by its inside.
-    thread_local std::vector<float> across;
-    thread_local std::vector<float> acrossInside;
-    across.resize(static_cast<std::size_t>(box.x1 - box.x0 + 1));
-    acrossInside.resize(across.size());
-    for (int x = box.x0; x <= box.x1; ++x) {
-        const auto i = static_cast<std::size_t>(x - box.x0);
-        across[i] = spanCoverage(x + 0.5, r.x, r.x + r.width);
-        acrossInside[i] = spanCoverage(x + 0.5, r.x + w, r.x + r.width - w);
-    }
+    // Coverage of each column by the rectangle and by its inside, and what
+    // a pixel of each column gets on the rows wholly inside the rim.
+    struct Column {
+        float across = 0;
+        float inside = 0;
+        std::uint32_t body = 0;  // weights of the body and of the rim over it
+        std::uint32_t rim = 0;
+    };
+    thread_local std::vector<Column> columns;
+    columns.resize(static_cast<std::size_t>(box.x1 - box.x0 + 1));
     // The columns wholly inside the rim, if any.
     int solidLo = box.x1 + 1;
     int solidHi = box.x1;
     for (int x = box.x0; x <= box.x1; ++x) {
-        if (acrossInside[static_cast<std::size_t>(x - box.x0)] < 1.0F) continue;
+        Column& c = columns[static_cast<std::size_t>(x - box.x0)];
+        c.across = spanCoverage(x + 0.5, r.x, r.x + r.width);
+        c.inside = spanCoverage(x + 0.5, r.x + w, r.x + r.width - w);
+        c.body = weight(c.across);
+        c.rim = weight(c.across - c.inside);
+        if (c.inside < 1.0F) continue;
         solidLo = std::min(solidLo, x);
         solidHi = x;
     }
@@ -74,25 +90,44 @@ void paintPreview(PixelCanvas& canvas, const MapRect& r, Rgb8 color, const CellP
         const float downInside = spanCoverage(y + 0.5, r.y + w, r.y + r.height - w);
         std::uint32_t* line = canvas.row(y);
         const auto paintPixel = [&](int x) {
-            const auto i = static_cast<std::size_t>(x - box.x0);
-            const float all = down * across[i];
-            const float inside = downInside * acrossInside[i];
+            const Column& c = columns[static_cast<std::size_t>(x - box.x0)];
+            const float all = down * c.across;
+            const float inside = downInside * c.inside;
             std::uint32_t& px = line[x];
             if (inside >= 1.0F) {
                 px = bodyPacked;
             } else if (all >= 1.0F && inside <= 0.0F) {
                 px = rimPacked;
             } else {
-                px = mix(px, bodyPacked, all);
-                px = mix(px, rimPacked, all - inside);
+                px = blend(px, bodyPacked, weight(all));
+                px = blend(px, rimPacked, weight(all - inside));
             }
         };
-        if (downInside >= 1.0F && solidLo <= solidHi) {
-            for (int x = box.x0; x < solidLo; ++x) paintPixel(x);
-            std::fill(line + solidLo, line + solidHi + 1, bodyPacked);
-            for (int x = solidHi + 1; x <= box.x1; ++x) paintPixel(x);
-        } else {
+        if (downInside < 1.0F) {
             for (int x = box.x0; x <= box.x1; ++x) paintPixel(x);
+            continue;
+        }
+        // Wholly inside the rim vertically (so wholly inside the rectangle):
+        // each pixel gets what its column says.
+        const auto paintSide = [&](int from, int to) {
+            for (int x = from; x <= to; ++x) {
+                const Column& c = columns[static_cast<std::size_t>(x - box.x0)];
+                std::uint32_t& px = line[x];
+                if (c.inside >= 1.0F) {
+                    px = bodyPacked;
+                } else if (c.across >= 1.0F && c.inside <= 0.0F) {
+                    px = rimPacked;
+                } else {
+                    px = blend(blend(px, bodyPacked, c.body), rimPacked, c.rim);
+                }
+            }
+        };
+        if (solidLo <= solidHi) {
+            paintSide(box.x0, solidLo - 1);
+            fillPixels(line + solidLo, static_cast<std::size_t>(solidHi - solidLo + 1), bodyPacked);
+            paintSide(solidHi + 1, box.x1);
+        } else {
+            paintSide(box.x0, box.x1);
         }
     }
 }
@@ -140,7 +175,7 @@ void paintCell(PixelCanvas& canvas, const CellPaint& cell, int originX, int orig
 
     const std::uint32_t fill = PremulColor::of(cell.fill, opacity).packed();
     for (int y = box.y0; y <= box.y1; ++y)
-        std::fill(canvas.row(y) + box.x0, canvas.row(y) + box.x1 + 1, fill);
+        fillPixels(canvas.row(y) + box.x0, static_cast<std::size_t>(box.x1 - box.x0 + 1), fill);
     for (const PreviewPaint& p : cell.previews)
         if (finite(p.rect)) paintPreview(canvas, nearRect(p.rect, originX, originY), p.color, cell);
 
@@ -150,6 +185,26 @@ void paintCell(PixelCanvas& canvas, const CellPaint& cell, int originX, int orig
     // A pixel whose centre is further in than these is plain content.
     const double edge = borderWidth + 0.5;
     const double corner = radius + 0.5;
+    // What the border and the outline do to a pixel at distance d.
+    struct Edge {
+        std::uint32_t border = 0;  // weight of the border over the content
+        std::uint32_t keep = 0;    // weight of the result kept inside the outline
+    };
+    const auto edgeAt = [&](double d) {
+        const auto outside = static_cast<float>(std::clamp(0.5 - d, 0.0, 1.0));
+        const auto inside = static_cast<float>(std::clamp(0.5 - (d + borderWidth), 0.0, 1.0));
+        // Border over the content on the rim, then the outline cuts it.
+        const float rim = outside > 0.0F ? (outside - inside) / outside : 0.0F;
+        return Edge{weight(rim * borderAlpha), weight(outside)};
+    };
+    const double middleX = r.x + r.width / 2;
+    const double halfStraightX = r.width / 2 - radius;
+    const double middleY = r.y + r.height / 2;
+    const double halfStraightY = r.height / 2 - radius;
+    // The edges of the eight columns next to each side, on rows that meet
+    // the sides where they are straight.
+    std::array<Edge, 16> sideEdge{};
+    std::array<bool, 16> sideKnown{};
     for (int y = box.y0; y <= box.y1; ++y) {
         const double cy = y + 0.5;
         const double fromTopOrBottom = std::min(cy - r.y, r.y + r.height - cy);
@@ -157,6 +212,12 @@ void paintCell(PixelCanvas& canvas, const CellPaint& cell, int originX, int orig
         const double reach = fromTopOrBottom < edge     ? r.width
                              : fromTopOrBottom < corner ? corner
                                                         : edge;
+        // Along the straight part of the top and bottom sides every pixel
+        // of a row lies at the same distance: worked out once.
+        const double qy = std::abs(cy - middleY) - halfStraightY;
+        const double straight = std::min(qy, 0.0);
+        bool rowKnown = false;
+        Edge rowEdge;
         std::uint32_t* line = canvas.row(y);
         for (int x = box.x0; x <= box.x1; ++x) {
             const double cx = x + 0.5;
@@ -164,13 +225,34 @@ void paintCell(PixelCanvas& canvas, const CellPaint& cell, int originX, int orig
                 x = std::max(x, static_cast<int>(std::floor(r.x + r.width - reach)) - 1);
                 continue;
             }
-            const double d = roundedDistance(cx, cy, r, radius);
-            const auto outside = static_cast<float>(std::clamp(0.5 - d, 0.0, 1.0));
-            const auto inside = static_cast<float>(std::clamp(0.5 - (d + borderWidth), 0.0, 1.0));
+            const double qx = std::abs(cx - middleX) - halfStraightX;
+            Edge e;
+            if (qx <= straight) {
+                if (!rowKnown) {
+                    rowEdge = edgeAt(roundedDistance(cx, cy, r, radius));
+                    rowKnown = true;
+                }
+                e = rowEdge;
+            } else if (qy <= 0.0 && qx > 0.0) {
+                // Beside the straight part of the left and right sides the
+                // distance is the column's alone.
+                const auto i = static_cast<std::size_t>(x <= box.x0 + 7  ? x - box.x0
+                                                        : box.x1 - x < 8 ? 8 + box.x1 - x
+                                                                         : 16);
+                if (i < 16) {
+                    if (!sideKnown[i]) {
+                        sideEdge[i] = edgeAt(roundedDistance(cx, cy, r, radius));
+                        sideKnown[i] = true;
+                    }
+                    e = sideEdge[i];
+                } else {
+                    e = edgeAt(roundedDistance(cx, cy, r, radius));
+                }
+            } else {
+                e = edgeAt(roundedDistance(cx, cy, r, radius));
+            }
             std::uint32_t& px = line[x];
-            // Border over the content on the rim, then the outline cuts it.
-            const float rim = outside > 0.0F ? (outside - inside) / outside : 0.0F;
-            px = times(mix(px, border, rim * borderAlpha), outside);
+            px = scalePixel(blend(px, border, e.border), e.keep);
         }
     }
 }

@@ -5,6 +5,8 @@
 #include <QSGOpacityNode>
 #include <QSGSimpleTextureNode>
 #include <QSGTexture>
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace tidewell {
@@ -48,6 +50,52 @@ QImage clearImage(QSize size) {
     return image;
 }
 
+std::vector<QRect> rectsAround(const QRect& area, const std::vector<QRect>& holes) {
+    std::vector<QRect> cut;
+    std::vector<int> edges{area.top(), area.bottom() + 1};
+    for (const QRect& hole : holes) {
+        const QRect c = hole & area;
+        if (c.isEmpty()) continue;
+        cut.push_back(c);
+        edges.push_back(c.top());
+        edges.push_back(c.bottom() + 1);
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    std::vector<QRect> out;
+    std::vector<std::size_t> open;  // rectangles that reach the band above
+    std::vector<std::pair<int, int>> covered;
+    for (std::size_t b = 0; b + 1 < edges.size(); ++b) {
+        const int top = edges[b];
+        const int bottom = edges[b + 1] - 1;
+        covered.clear();
+        for (const QRect& c : cut)
+            if (c.top() <= top && c.bottom() >= bottom) covered.emplace_back(c.left(), c.right());
+        std::sort(covered.begin(), covered.end());
+        std::vector<std::size_t> next;
+        const auto addSpan = [&](int left, int right) {
+            if (left > right) return;
+            for (const std::size_t i : open) {
+                if (out[i].left() == left && out[i].right() == right) {
+                    out[i].setBottom(bottom);
+                    next.push_back(i);
+                    return;
+                }
+            }
+            next.push_back(out.size());
+            out.emplace_back(QPoint(left, top), QPoint(right, bottom));
+        };
+        int x = area.left();
+        for (const auto& [left, right] : covered) {
+            addSpan(x, left - 1);
+            x = std::max(x, right + 1);
+        }
+        addSpan(x, area.right());
+        open = std::move(next);
+    }
+    return out;
+}
+
 MapItem::MapItem(QQuickItem* parent) : QQuickItem(parent) {
     setFlag(ItemHasContents, true);
 }
@@ -83,8 +131,36 @@ std::uint64_t MapItem::addPicture(QImage image) {
     return id;
 }
 
+namespace {
+
+// Pictures at least this large are kept for re-use when dropped.
+constexpr qsizetype kSpareBytes = 256 * 1024;
+constexpr std::size_t kSpares = 4;
+
+}  // namespace
+
 void MapItem::dropPicture(std::uint64_t id) {
-    pictures_.erase(id);
+    const auto it = pictures_.find(id);
+    if (it == pictures_.end()) return;
+    if (it->second.sizeInBytes() >= kSpareBytes) {
+        if (spare_.size() == kSpares) spare_.erase(spare_.begin());
+        spare_.push_back(std::move(it->second));
+    }
+    pictures_.erase(it);
+}
+
+QImage MapItem::freshImage(QSize size, bool clear) {
+    QImage image;
+    for (auto it = spare_.begin(); it != spare_.end(); ++it) {
+        // A texture that still shows the pixels shares them.
+        if (it->size() != size || !it->isDetached()) continue;
+        image = std::move(*it);
+        spare_.erase(it);
+        break;
+    }
+    if (image.isNull()) image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    if (clear) image.fill(0);
+    return image;
 }
 
 const QImage* MapItem::picture(std::uint64_t id) const {
@@ -97,7 +173,17 @@ QImage MapItem::takePicture(std::uint64_t id) {
     if (it == pictures_.end()) return {};
     QImage image = std::move(it->second);
     pictures_.erase(it);
-    return image;
+    if (image.isDetached()) return image;
+    // Copied into spare memory rather than detached into fresh memory.
+    QImage own = freshImage(image.size(), false);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(own.scanLine(y), image.constScanLine(y),
+                    static_cast<std::size_t>(image.width()) * 4);
+    if (image.sizeInBytes() >= kSpareBytes) {
+        if (spare_.size() == kSpares) spare_.erase(spare_.begin());
+        spare_.push_back(std::move(image));
+    }
+    return own;
 }
 
 void MapItem::geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) {

@@ -48,6 +48,11 @@ PixelCanvas canvasOf(QImage& image, const QRect& area);
 // A transparent premultiplied ARGB32 image of `size` device pixels.
 QImage clearImage(QSize size);
 
+// `area` less `holes`, which must not overlap one another, as few
+// rectangles: bands between the holes' top and bottom edges, each cut at
+// the holes it crosses, and merged with the band above where they line up.
+std::vector<QRect> rectsAround(const QRect& area, const std::vector<QRect>& holes);
+
 class MapItem : public QQuickItem {
     Q_OBJECT
     Q_PROPERTY(tidewell::AppModel* model READ model WRITE setModel NOTIFY modelChanged)
@@ -83,7 +88,13 @@ class MapItem : public QQuickItem {
     void dropPicture(std::uint64_t id);
     const QImage* picture(std::uint64_t id) const;
     // Takes a picture out of the store to change it; add it back afterwards.
+    // Its pixels are the caller's alone: a texture still showing them keeps
+    // its own.
     QImage takePicture(std::uint64_t id);
+    // A premultiplied ARGB32 image of `size`, cleared when `clear`. It re-uses
+    // the memory of a large dropped picture that no texture shares any more:
+    // fresh memory costs a page fault per 4 KiB, more than drawing on it.
+    QImage freshImage(QSize size, bool clear);
 
     // What the next frame shows, from back to front.
     std::vector<SceneGroup> scene_;
@@ -97,7 +108,8 @@ class MapItem : public QQuickItem {
   private:
     std::unordered_map<std::uint64_t, QImage> pictures_;
     std::uint64_t nextPicture_ = 1;
-    double sceneRatio_ = 1;  // the ratio scene_ was prepared for
+    std::vector<QImage> spare_;  // dropped large pictures, oldest first
+    double sceneRatio_ = 1;      // the ratio scene_ was prepared for
 };
 
 }  // namespace tidewell

@@ -210,8 +210,7 @@ QRect SunburstView::differing(const std::vector<Look>& a, const std::vector<Look
 void SunburstView::bringUpToDate(Layer& layer, const std::vector<Look>& looks) {
     if (!layer.valid) {
         ++bakes_;
-        QImage image(canvas_.size(),
-                     QImage::Format_ARGB32_Premultiplied);  // cleared by paintRegion
+        QImage image = freshImage(canvas_.size(), false);  // cleared by paintRegion
         paintRegion(image, canvas_, QPoint(0, 0), looks);
         layer.picture = addPicture(std::move(image));
         layer.looks = looks;
@@ -262,7 +261,7 @@ void SunburstView::addRingPieces(std::vector<ScenePiece>& out) {
     } else if (overlay_ == 0 || overlayBase_ != base->picture || overlayRect_ != region ||
                overlayLooks_ != shown) {
         dropPicture(overlay_);
-        QImage image(region.size(), QImage::Format_ARGB32_Premultiplied);  // cleared by paintRegion
+        QImage image = freshImage(region.size(), false);  // cleared by paintRegion
         paintRegion(image, region, region.topLeft(), shown);
         overlay_ = addPicture(std::move(image));
         overlayBase_ = base->picture;

@@ -240,9 +240,10 @@ QImage TreemapView::rasterCell(std::size_t i, bool greyed, bool hovered, const Q
 void TreemapView::bake() {
     dropPictures();
     ++bakes_;
-    const QSize size(static_cast<int>(std::ceil(width() * ratio_)),
-                     static_cast<int>(std::ceil(height() * ratio_)));
-    QImage image = clearImage(size);
+    canvasSize_ = QSize(std::max(0, static_cast<int>(std::ceil(width() * ratio_))),
+                        std::max(0, static_cast<int>(std::ceil(height() * ratio_))));
+    const QSize size = canvasSize_;
+    QImage image = freshImage(size, true);
     PixelCanvas canvas = canvasOf(image);
     boxes_.resize(cells_.size());
     rim_ = cellRimPixels(kCornerRadius * ratio_, kHoverBorderWidth * ratio_);
@@ -382,31 +383,79 @@ void TreemapView::prepare(double ratio) {
     // Overlays this frame does not use are dropped at its end.
     overlays_.merge(overlaysUsed_);
     overlaysUsed_.clear();
-    std::size_t labelled = 0;
-    for (const TreemapCell& cell : cells_) labelled += cell.showLabel ? 1 : 0;
-    // Groups keep their vectors from frame to frame.
-    scene_.resize(cells_.size() + labelled);
-    for (std::size_t i = 0; i < cells_.size(); ++i) {
-        SceneGroup& group = scene_[i];
-        group.opacity = shownOpacity(i);
-        group.pieces.clear();
+    scene_.clear();
+
+    // Most cells look as baked and share one opacity: they are drawn as a
+    // few large pieces of the layout's pictures around the other cells,
+    // which are drawn one by one. Few pieces make a cheap frame for any
+    // renderer, however many cells there are.
+    const std::size_t n = cells_.size();
+    std::vector<double> opacity(n);
+    std::vector<bool> plain(n);
+    std::map<double, double> areaAt;  // total box area of the plain cells by opacity
+    for (std::size_t i = 0; i < n; ++i) {
+        const CellState& s = states_[i];
+        opacity[i] = shownOpacity(i);
+        plain[i] = !s.greyed && !s.hovered && !s.button && !(cells_[i].showLabel && s.inBasket);
+        if (plain[i])
+            areaAt[opacity[i]] += static_cast<double>(boxes_[i].width()) * boxes_[i].height();
+    }
+    double common = -1;
+    double commonArea = -1;
+    for (const auto& [value, area] : areaAt) {
+        if (area <= commonArea) continue;
+        common = value;
+        commonArea = area;
+    }
+    std::vector<std::size_t> apart;
+    std::vector<QRect> holes;
+    std::vector<std::size_t> together;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (plain[i] && opacity[i] == common) {
+            together.push_back(i);
+        } else {
+            apart.push_back(i);
+            holes.push_back(boxes_[i]);
+        }
+    }
+    // Around many holes the cells are put one by one instead.
+    constexpr std::size_t kMaxHoles = 64;
+    const QRect all(QPoint(0, 0), canvasSize_);
+    std::vector<QRect> around;
+    if (!together.empty()) {
+        if (holes.size() <= kMaxHoles) {
+            around = rectsAround(all, holes);
+        } else {
+            for (const std::size_t i : together) around.push_back(boxes_[i]);
+        }
+    }
+    if (!around.empty()) {
+        SceneGroup group{common, {}};
+        for (const QRect& r : around)
+            if (!r.isEmpty()) group.pieces.push_back({base_, r, r.topLeft()});
+        scene_.push_back(std::move(group));
+    }
+    for (const std::size_t i : apart) {
+        SceneGroup group{opacity[i], {}};
         addBodyPieces(i, group.pieces);
+        scene_.push_back(std::move(group));
     }
     // Labels and buttons go over all cells, as a label's shadow may reach
-    // past its cell.
-    std::size_t g = cells_.size();
-    for (std::size_t i = 0; i < cells_.size(); ++i) {
-        if (!cells_[i].showLabel) continue;
-        SceneGroup& group = scene_[g++];
-        group.opacity = shownOpacity(i);
-        group.pieces.clear();
-        addLabelPiece(i, group.pieces);
+    // past its cell; those of the common cells share their opacity.
+    SceneGroup labels{common, {}};
+    for (const std::size_t i : together)
+        if (cells_[i].showLabel) addLabelPiece(i, labels.pieces);
+    if (!labels.pieces.empty()) scene_.push_back(std::move(labels));
+    for (const std::size_t i : apart) {
+        SceneGroup group{opacity[i], {}};
+        if (cells_[i].showLabel) addLabelPiece(i, group.pieces);
         if (states_[i].button) {
             const QRect box = buttonBox(i);
             const std::uint64_t id = overlay({i, states_[i].inBasket, false, kButton},
                                              [&] { return buttonImage(i, box); });
             group.pieces.push_back(wholePiece(id, box));
         }
+        if (!group.pieces.empty()) scene_.push_back(std::move(group));
     }
     for (const auto& [key, id] : overlays_) dropPicture(id);
     overlays_.clear();
@@ -487,31 +536,35 @@ double TreemapView::labelHeight() const {
     return sizeLineTop() + QFontMetricsF(sizeFont_).height();
 }
 
-void TreemapView::addLabelPiece(std::size_t i, std::vector<ScenePiece>& out) const {
-    const LabelAtlas* atlas = &labels_;
-    std::uint64_t picture = labelsPicture_;
-    auto index = static_cast<std::size_t>(labelIndex_[i]);
-    if (states_[i].inBasket) {
-        const auto it = std::lower_bound(struckCells_.begin(), struckCells_.end(), i);
-        if (it != struckCells_.end() && *it == i) {
-            atlas = &struck_;
-            picture = struckPicture_;
-            index = static_cast<std::size_t>(it - struckCells_.begin());
-        }
-    }
+std::pair<QRect, QPoint> TreemapView::labelPlace(std::size_t i, const LabelAtlas& atlas,
+                                                 std::size_t index) const {
     const double k = ratio_;
     const MapRect& r = cells_[i].rect;
     const QPointF origin(r.x + kLabelLeft, r.y + kLabelTop);
-    QRect source = atlas->place(index);
-    const QPoint at(static_cast<int>(std::lround(origin.x() * k)) - atlas->pad(),
-                    static_cast<int>(std::lround(origin.y() * k)) - atlas->pad());
+    QRect source = atlas.place(index);
+    const QPoint at(static_cast<int>(std::lround(origin.x() * k)) - atlas.pad(),
+                    static_cast<int>(std::lround(origin.y() * k)) - atlas.pad());
     // The smallest labelled cells are shorter than their label, which is
     // cut at the cell's bottom.
     if (origin.y() + labelHeight() > r.y + r.height) {
         const int bottom = static_cast<int>(std::lround((r.y + r.height) * k));
         source.setHeight(std::clamp(bottom - at.y(), 0, source.height()));
     }
-    if (!source.isEmpty()) out.push_back({picture, source, at});
+    return {source, at};
+}
+
+void TreemapView::addLabelPiece(std::size_t i, std::vector<ScenePiece>& out) const {
+    if (states_[i].inBasket) {
+        const auto it = std::lower_bound(struckCells_.begin(), struckCells_.end(), i);
+        if (it != struckCells_.end() && *it == i) {
+            const auto [source, at] =
+                labelPlace(i, struck_, static_cast<std::size_t>(it - struckCells_.begin()));
+            if (!source.isEmpty()) out.push_back({struckPicture_, source, at});
+            return;
+        }
+    }
+    const auto [source, at] = labelPlace(i, labels_, static_cast<std::size_t>(labelIndex_[i]));
+    if (!source.isEmpty()) out.push_back({labelsPicture_, source, at});
 }
 
 QString TreemapView::shownTitle(std::size_t i) const {

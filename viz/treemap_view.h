@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "cell_raster.h"
@@ -115,6 +116,10 @@ class TreemapView : public MapItem {
     void ensureLabels();
     double sizeLineTop() const;
     double labelHeight() const;
+    // Where cell `i`'s label, number `index` in `atlas`, is put: its pixels
+    // there, cut at the cell's bottom, and their top-left in the view.
+    std::pair<QRect, QPoint> labelPlace(std::size_t i, const LabelAtlas& atlas,
+                                        std::size_t index) const;
     void addLabelPiece(std::size_t i, std::vector<ScenePiece>& out) const;
 
     void hoverAt(QPointF pos);
@@ -136,6 +141,7 @@ class TreemapView : public MapItem {
     double ratio_ = 0;
     bool baked_ = false;
     std::uint64_t base_ = 0;
+    QSize canvasSize_;
     std::vector<QRect> boxes_;
     int rim_ = 0;  // device pixels of a cell's box that its border can change
     std::vector<PreviewPaint> previews_;
