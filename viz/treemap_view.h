@@ -56,6 +56,8 @@ class TreemapView : public MapItem {
     // Index into cells() of the cell under `pos`, or -1 (the gaps between
     // cells belong to none).
     int cellAt(QPointF pos);
+    // The opacity cell `i` is drawn at now, a fade's current step included.
+    double cellOpacity(std::size_t i) const { return shownOpacity(i); }
     // The title line of cell `i`'s label as the last frame showed it
     // (elided to fit), or an empty string when the cell has no label.
     QString shownTitle(std::size_t i) const;
