@@ -133,19 +133,28 @@ std::uint64_t MapItem::addPicture(QImage image) {
 
 namespace {
 
-// Pictures at least this large are kept for re-use when dropped.
+// Pictures at least this large are kept for re-use when dropped, at most
+// three: the sunburst's two layers and its centre label.
 constexpr qsizetype kSpareBytes = 256 * 1024;
-constexpr std::size_t kSpares = 4;
+constexpr std::size_t kSpares = 3;
 
 }  // namespace
+
+void MapItem::keepSpare(QImage image) {
+    if (image.sizeInBytes() < kSpareBytes) return;
+    spare_.push_back(std::move(image));
+    if (spare_.size() <= kSpares) return;
+    // The smallest goes: the large ones are the costly ones to make.
+    const auto smallest = std::min_element(
+        spare_.begin(), spare_.end(),
+        [](const QImage& a, const QImage& b) { return a.sizeInBytes() < b.sizeInBytes(); });
+    spare_.erase(smallest);
+}
 
 void MapItem::dropPicture(std::uint64_t id) {
     const auto it = pictures_.find(id);
     if (it == pictures_.end()) return;
-    if (it->second.sizeInBytes() >= kSpareBytes) {
-        if (spare_.size() == kSpares) spare_.erase(spare_.begin());
-        spare_.push_back(std::move(it->second));
-    }
+    keepSpare(std::move(it->second));
     pictures_.erase(it);
 }
 
@@ -179,10 +188,7 @@ QImage MapItem::takePicture(std::uint64_t id) {
     for (int y = 0; y < image.height(); ++y)
         std::memcpy(own.scanLine(y), image.constScanLine(y),
                     static_cast<std::size_t>(image.width()) * 4);
-    if (image.sizeInBytes() >= kSpareBytes) {
-        if (spare_.size() == kSpares) spare_.erase(spare_.begin());
-        spare_.push_back(std::move(image));
-    }
+    keepSpare(std::move(image));
     return own;
 }
 

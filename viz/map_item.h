@@ -106,9 +106,11 @@ class MapItem : public QQuickItem {
     QSGNode* updatePaintNode(QSGNode* old, UpdatePaintNodeData* data) override;
 
   private:
+    void keepSpare(QImage image);
+
     std::unordered_map<std::uint64_t, QImage> pictures_;
     std::uint64_t nextPicture_ = 1;
-    std::vector<QImage> spare_;  // dropped large pictures, oldest first
+    std::vector<QImage> spare_;  // dropped large pictures
     double sceneRatio_ = 1;      // the ratio scene_ was prepared for
 };
 

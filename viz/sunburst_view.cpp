@@ -370,7 +370,7 @@ void SunburstView::prepareCentreLabel(std::vector<ScenePiece>& out) {
                                   static_cast<int>(std::ceil((g.centreY + halfHeight) * k)))) &
                      canvas_;
         if (labelRect_.isEmpty()) return;
-        QImage image = clearImage(labelRect_.size());
+        QImage image = freshImage(labelRect_.size(), true);
         {
             QPainter p(&image);
             p.setRenderHint(QPainter::Antialiasing, true);
