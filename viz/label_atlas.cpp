@@ -19,11 +19,25 @@ int padOf(double ratio, const ShadowStyle& style) {
     return static_cast<int>(std::ceil(style.radius * ratio));
 }
 
+// Sums of a box of samples divided by its width, looked up rather than
+// divided: a division per pixel was most of a blur's time.
+class BoxMean {
+  public:
+    explicit BoxMean(int across) : quotient_(static_cast<std::size_t>(255 * across + 1)) {
+        for (std::size_t sum = 0; sum < quotient_.size(); ++sum)
+            quotient_[sum] = static_cast<std::uint8_t>(sum / static_cast<std::size_t>(across));
+    }
+    std::uint8_t operator()(int sum) const { return quotient_[static_cast<std::size_t>(sum)]; }
+
+  private:
+    std::vector<std::uint8_t> quotient_;
+};
+
 // One box-blur pass of half-width `r` over `count` samples `step` apart.
-void boxPass(std::uint8_t* data, int count, std::ptrdiff_t step, int r, std::vector<int>& line) {
+void boxPass(std::uint8_t* data, int count, std::ptrdiff_t step, int r, const BoxMean& mean,
+             std::vector<int>& line) {
     line.resize(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) line[static_cast<std::size_t>(i)] = data[i * step];
-    const int width = 2 * r + 1;
     int sum = 0;
     for (int i = 0; i < std::min(r, count); ++i) sum += line[static_cast<std::size_t>(i)];
     for (int i = 0; i < count; ++i) {
@@ -31,14 +45,14 @@ void boxPass(std::uint8_t* data, int count, std::ptrdiff_t step, int r, std::vec
         const int drop = i - r - 1;
         if (add < count) sum += line[static_cast<std::size_t>(add)];
         if (drop >= 0) sum -= line[static_cast<std::size_t>(drop)];
-        data[i * step] = static_cast<std::uint8_t>(sum / width);
+        data[i * step] = mean(sum);
     }
 }
 
 // The same pass down each of the `width` columns of a block of `count`
 // rows, all columns at once, so that memory is read in order.
 void boxPassDown(std::uint8_t* data, int width, int count, std::ptrdiff_t stride, int r,
-                 std::vector<std::uint8_t>& rows, std::vector<int>& sums) {
+                 const BoxMean& mean, std::vector<std::uint8_t>& rows, std::vector<int>& sums) {
     const auto w = static_cast<std::size_t>(width);
     rows.resize(w * static_cast<std::size_t>(count));
     for (int y = 0; y < count; ++y)
@@ -47,19 +61,18 @@ void boxPassDown(std::uint8_t* data, int width, int count, std::ptrdiff_t stride
     sums.assign(w, 0);
     for (int y = 0; y < std::min(r, count); ++y)
         for (std::size_t x = 0; x < w; ++x) sums[x] += row(y)[x];
-    const int across = 2 * r + 1;
     for (int y = 0; y < count; ++y) {
         if (y + r < count)
             for (std::size_t x = 0; x < w; ++x) sums[x] += row(y + r)[x];
         if (y - r - 1 >= 0)
             for (std::size_t x = 0; x < w; ++x) sums[x] -= row(y - r - 1)[x];
         std::uint8_t* out = data + y * stride;
-        for (std::size_t x = 0; x < w; ++x) out[x] = static_cast<std::uint8_t>(sums[x] / across);
+        for (std::size_t x = 0; x < w; ++x) out[x] = mean(sums[x]);
     }
 }
 
 // Two box passes each way of half the radius come close to a Gaussian.
-void blur(QImage& alpha, const QRect& box, int radius) {
+void blur(QImage& alpha, const QRect& box, int radius, const BoxMean& mean) {
     const int r = std::max(1, radius / 2);
     const std::ptrdiff_t stride = alpha.bytesPerLine();
     std::uint8_t* origin = alpha.bits() + box.y() * stride + box.x();
@@ -67,8 +80,8 @@ void blur(QImage& alpha, const QRect& box, int radius) {
     std::vector<std::uint8_t> rows;
     for (int round = 0; round < 2; ++round) {
         for (int y = 0; y < box.height(); ++y)
-            boxPass(origin + y * stride, box.width(), 1, r, line);
-        boxPassDown(origin, box.width(), box.height(), stride, r, rows, line);
+            boxPass(origin + y * stride, box.width(), 1, r, mean, line);
+        boxPassDown(origin, box.width(), box.height(), stride, r, mean, rows, line);
     }
 }
 
@@ -131,7 +144,8 @@ void LabelAtlas::build(const std::vector<QSizeF>& sizes, double devicePixelRatio
         }
     };
     drawAll(alpha_, true);
-    for (const QRect& box : places_) blur(alpha_, box, pad_);
+    const BoxMean mean(2 * std::max(1, pad_ / 2) + 1);
+    for (const QRect& box : places_) blur(alpha_, box, pad_, mean);
 
     const auto k = static_cast<std::uint32_t>(style.opacity * 256.0 + 0.5);
     for (int row = 0; row < height; ++row) {
