@@ -1,19 +1,35 @@
-// Building and painting the two map views at 1120 x 720: a 351-cell treemap
-// with previews, a full sunburst, and the repaint after a change of hover
-// alone. Medians of 50 paints into an image like the one a painted item
-// renders into.
+// The two map views at 1120 x 720 as the scene graph shows them: a 351-cell
+// treemap with previews and a full sunburst, each in an offscreen window
+// rendered by Qt Quick's software renderer through QQuickRenderControl, at
+// device pixel ratios 1 and 2. Medians of 50 of:
+//
+//   rebuild+paint  a new focus (setPath) up to the end of the frame's sync,
+//                  which is where the views build their nodes and pixels;
+//   hover frame    the hover moved to another item, polish and sync of the
+//                  next frame;
+//   fade frame     a frame 40 ms into the treemap's dimming fade, nothing
+//                  else changed (the sunburst has no fade);
+//
+// and, beside each, the same frame with the renderer's composite of the
+// nodes into the window image ("+render"): that part is the scene graph's,
+// done by the GPU outside the software renderer.
 //
 // usage: tidewell-map-bench [--save DIR]   (runs offscreen; --save also
-// writes what was painted, plain and hovered, as PNG files to look at)
+// writes each view, plain and hovered, at both ratios as PNG files)
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
+#include <QQuickRenderControl>
+#include <QQuickRenderTarget>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,8 +44,10 @@ namespace {
 constexpr int kWidth = 1120;
 constexpr int kHeight = 720;
 constexpr int kRounds = 50;
+constexpr int kFadeStepMs = 40;
 
 double median(std::vector<double> v) {
+    if (v.empty()) return std::nan("");
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
@@ -86,114 +104,206 @@ NodeRef sunburstTree(const StoreRef& store) {
     return NodeRef(store->makeRoot("root", "/bench", true, sumOf(kids), kids));
 }
 
-struct Figures {
-    double build = 0;
-    double paint = 0;
-    double hoverPaint = 0;
+// One view alone in an offscreen window whose frames are driven by hand.
+class Stage {
+  public:
+    Stage(std::unique_ptr<MapItem> view, double ratio)
+        : window_(&control_),
+          target_(static_cast<int>(kWidth * ratio), static_cast<int>(kHeight * ratio),
+                  QImage::Format_ARGB32_Premultiplied) {
+        target_.setDevicePixelRatio(ratio);
+        QQuickRenderTarget rt = QQuickRenderTarget::fromPaintDevice(&target_);
+        rt.setDevicePixelRatio(ratio);
+        window_.setRenderTarget(rt);
+        window_.setGeometry(0, 0, kWidth, kHeight);
+        window_.setColor(QColor(20, 20, 24));  // the results screen's background
+        view_ = view.release();
+        view_->setParentItem(window_.contentItem());  // owned by the content item
+        view_->setParent(window_.contentItem());
+        view_->setSize(QSizeF(kWidth, kHeight));
+        // The software renderer needs no graphics device: initialize() would
+        // look for one.
+        ok_ = true;
+    }
+    bool ok() const { return ok_; }
+    MapItem& view() { return *view_; }
+
+    // One frame; returns the milliseconds from `start` to the end of its
+    // sync and to the end of its render.
+    std::pair<double, double> frame(const QElapsedTimer& start) {
+        control_.polishItems();
+        control_.beginFrame();
+        control_.sync();
+        const double synced = msSince(start);
+        control_.render();
+        control_.endFrame();
+        return {synced, msSince(start)};
+    }
+    void save(const QString& path) const { target_.save(path); }
+
+  private:
+    QQuickRenderControl control_;
+    QQuickWindow window_;
+    QImage target_;
+    MapItem* view_ = nullptr;
+    bool ok_ = false;
 };
 
-// The view over the whole image, showing `root`.
-void show(MapItem& view, AppModel& model, const NodeRef& root) {
-    view.setSize(QSizeF(kWidth, kHeight));
-    view.setModel(&model);
-    model.setPath({root});
+struct Sample {
+    std::vector<double> sync;
+    std::vector<double> total;
+    void add(std::pair<double, double> t) {
+        sync.push_back(t.first);
+        total.push_back(t.second);
+    }
+};
+
+struct Figures {
+    Sample rebuild;
+    Sample hover;
+    Sample fade;
+};
+
+// Lets the event loop run for `ms`, so animations advance.
+void spin(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
 }
 
-// Times a rebuild of the shapes for `root` (what a new focus costs) plus one
-// paint, a paint alone, and a paint after the hover moved to another of
-// `hoverTargets`.
-Figures measure(MapItem& view, AppModel& model, QImage& image, const NodeRef& root,
-                const std::vector<FileNode*>& hoverTargets) {
-    std::vector<double> build, paint, hover;
-    const auto paintOnce = [&] {
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        view.paint(&painter);
-    };
+Figures measure(Stage& stage, AppModel& model, const NodeRef& root,
+                const std::vector<FileNode*>& hoverTargets, bool fades) {
+    Figures f;
+    QElapsedTimer t;
     for (int i = 0; i < kRounds; ++i) {
         model.setHovered(nullptr);
-        QCoreApplication::processEvents();
-        QElapsedTimer t;
+        spin(fades ? 200 : 0);
         t.start();
         model.setPath({});
         model.setPath({root});
-        paintOnce();
-        build.push_back(msSince(t));
-        t.restart();
-        paintOnce();
-        paint.push_back(msSince(t));
-        model.setHovered(hoverTargets[static_cast<std::size_t>(i) % hoverTargets.size()]);
-        t.restart();
-        paintOnce();
-        hover.push_back(msSince(t));
+        f.rebuild.add(stage.frame(t));
+        QCoreApplication::processEvents();
+        // The first hover after a rebuild, then one from item to item.
+        for (int step = 0; step < 2; ++step) {
+            FileNode* target =
+                hoverTargets[(static_cast<std::size_t>(i) * 2 + step) % hoverTargets.size()];
+            t.start();
+            model.setHovered(target);
+            const auto hover = stage.frame(t);
+            if (step == 1) f.hover.add(hover);
+            if (fades) {
+                spin(kFadeStepMs);
+                t.start();
+                const auto fade = stage.frame(t);
+                if (step == 1) f.fade.add(fade);
+            }
+        }
     }
-    return {median(build), median(paint), median(hover)};
+    return f;
+}
+
+void show(Stage& stage, AppModel& model, const NodeRef& root) {
+    stage.view().setModel(&model);
+    model.setPath({root});
+    QElapsedTimer t;
+    t.start();
+    stage.frame(t);
+}
+
+void print(const char* name, double ratio, const Figures& f) {
+    const auto cell = [](const Sample& s) {
+        if (s.sync.empty()) return std::string("      -       -");
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%7.2f %7.2f", median(s.sync), median(s.total));
+        return std::string(buf);
+    };
+    std::printf("%-9s %5.0f   %s   %s   %s\n", name, ratio, cell(f.rebuild).c_str(),
+                cell(f.hover).c_str(), cell(f.fade).c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QGuiApplication app(argc, argv);
     AppModel model;
-    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     const QString saveDir = argc == 3 && QString::fromUtf8(argv[1]) == "--save"
                                 ? QString::fromUtf8(argv[2])
                                 : QString();
-    // On the window's dark background, as the results screen shows it.
-    const auto save = [&](QQuickPaintedItem& view, const QString& name) {
-        if (saveDir.isEmpty()) return;
-        QImage shot(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
-        shot.fill(QColor(20, 20, 24));
-        QPainter painter(&shot);
-        view.paint(&painter);
-        painter.end();
-        shot.save(saveDir + "/" + name + ".png");
-    };
 
     const StoreRef treemapStore = TreeStore::create();
     const NodeRef treemapRoot = treemapTree(treemapStore);
-    TreemapView treemap;
-    show(treemap, model, treemapRoot);
     std::vector<FileNode*> cellTargets;
     for (int i = 0; i < 40; ++i) cellTargets.push_back(treemapRoot->children()[i * 7]);
-    std::size_t previews = 0;
-    std::size_t withPreviews = 0;
-    for (const TreemapCell& c : treemap.cells()) {
-        previews += c.subRects.size();
-        withPreviews += c.subRects.empty() ? 0 : 1;
-    }
-    const std::size_t cellCount = treemap.cells().size();
-    save(treemap, "treemap");
-    model.setHovered(cellTargets[1]);
-    model.toggleBasket(treemapRoot->children()[2]);
-    save(treemap, "treemap-hovered");
-    model.setBasket({});
-    const Figures tm = measure(treemap, model, image, treemapRoot, cellTargets);
-
     const StoreRef sunburstStore = TreeStore::create();
     const NodeRef sunburstRoot = sunburstTree(sunburstStore);
-    SunburstView sunburst;
-    show(sunburst, model, sunburstRoot);
-    std::vector<FileNode*> sectorTargets;
-    for (const SunburstSector& s : sunburst.sectors())
-        if (s.level == 1 && sectorTargets.size() < 40) sectorTargets.push_back(s.node.get());
-    const std::size_t sectorCount = sunburst.sectors().size();
-    model.setHovered(nullptr);
-    save(sunburst, "sunburst");
-    model.setHovered(sunburst.sectors()[1].node.get());
-    save(sunburst, "sunburst-hovered");
-    const Figures sb = measure(sunburst, model, image, sunburstRoot, sectorTargets);
 
-    std::printf("map views at %d x %d, medians of %d (ms)\n", kWidth, kHeight, kRounds);
-    std::printf("%-44s %8s %8s %12s\n", "view", "build+paint", "paint", "hover paint");
-    std::printf("%-44s %8.2f %8.2f %12.2f\n",
-                ("treemap, " + std::to_string(cellCount) + " cells (" +
-                 std::to_string(withPreviews) + " with " + std::to_string(previews) + " previews)")
-                    .c_str(),
-                tm.build, tm.paint, tm.hoverPaint);
-    std::printf("%-44s %8.2f %8.2f %12.2f\n",
-                ("sunburst, " + std::to_string(sectorCount) + " sectors").c_str(), sb.build,
-                sb.paint, sb.hoverPaint);
+    std::printf("map views at %d x %d in the software scene graph, medians of %d (ms):\n", kWidth,
+                kHeight, kRounds);
+    std::printf(
+        "view/sync is the views' own work up to the end of the frame's sync; +render adds\n"
+        "the software renderer's composite of the nodes into the window image\n\n");
+    std::printf("%-9s %5s   %-15s   %-15s   %-15s\n", "view", "ratio", "rebuild+paint",
+                "hover frame", "fade frame");
+    std::printf("%-9s %5s   %7s %7s   %7s %7s   %7s %7s\n", "", "", "sync", "+render", "sync",
+                "+render", "sync", "+render");
+    std::size_t cellCount = 0;
+    std::size_t previews = 0;
+    std::size_t sectorCount = 0;
+    for (const double ratio : {1.0, 2.0}) {
+        const QString suffix = QStringLiteral("-%1x").arg(ratio);
+        {
+            Stage stage(std::make_unique<TreemapView>(), ratio);
+            if (!stage.ok()) return 1;
+            show(stage, model, treemapRoot);
+            auto& view = static_cast<TreemapView&>(stage.view());
+            cellCount = view.cells().size();
+            previews = 0;
+            for (const TreemapCell& c : view.cells()) previews += c.subRects.size();
+            if (!saveDir.isEmpty()) {
+                stage.save(saveDir + "/treemap" + suffix + ".png");
+                model.setHovered(cellTargets[1]);
+                model.toggleBasket(treemapRoot->children()[2]);
+                spin(250);
+                QElapsedTimer t;
+                t.start();
+                stage.frame(t);
+                stage.save(saveDir + "/treemap-hovered" + suffix + ".png");
+                model.setBasket({});
+            }
+            print("treemap", ratio, measure(stage, model, treemapRoot, cellTargets, true));
+        }
+        {
+            Stage stage(std::make_unique<SunburstView>(), ratio);
+            if (!stage.ok()) return 1;
+            show(stage, model, sunburstRoot);
+            auto& view = static_cast<SunburstView&>(stage.view());
+            std::vector<FileNode*> sectorTargets;
+            for (const SunburstSector& s : view.sectors())
+                if (s.level == 1 && sectorTargets.size() < 40)
+                    sectorTargets.push_back(s.node.get());
+            sectorCount = view.sectors().size();
+            if (!saveDir.isEmpty()) {
+                model.setHovered(nullptr);
+                QElapsedTimer t;
+                t.start();
+                stage.frame(t);
+                stage.save(saveDir + "/sunburst" + suffix + ".png");
+                model.setHovered(view.sectors()[1].node.get());
+                model.toggleBasket(sunburstRoot->children()[3]);
+                t.start();
+                stage.frame(t);
+                stage.save(saveDir + "/sunburst-hovered" + suffix + ".png");
+                model.setBasket({});
+            }
+            print("sunburst", ratio, measure(stage, model, sunburstRoot, sectorTargets, false));
+        }
+    }
+    std::printf("\ntreemap: %zu cells with %zu previews; sunburst: %zu sectors\n", cellCount,
+                previews, sectorCount);
     return 0;
 }

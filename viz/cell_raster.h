@@ -30,6 +30,18 @@ struct CellPaint {
     float opacity = 1;
 };
 
-void paintCell(PixelCanvas& canvas, const CellPaint& cell);
+// Paints `cell` on `canvas`, whose pixel (0, 0) is pixel (originX, originY)
+// of the cell's coordinates: a window of a larger picture gets exactly the
+// pixels the whole picture would have there. A cell or preview with a
+// coordinate that is not finite draws nothing.
+void paintCell(PixelCanvas& canvas, const CellPaint& cell, int originX = 0, int originY = 0);
+
+// The pixels of `canvas` that paintCell may write for a rectangle.
+PixelBox cellPixels(const MapRect& rect, int canvasWidth, int canvasHeight);
+
+// How far in from each side of a cell's pixel box the outline, border or
+// corners can reach, for any border up to `borderWidth`: further in, a cell
+// is only its fill and previews.
+int cellRimPixels(double radius, double borderWidth);
 
 }  // namespace tidewell

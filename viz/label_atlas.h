@@ -1,11 +1,10 @@
 // Text labels baked into one image: each label's text over its soft shadow,
-// drawn once when the labels change, so a repaint puts each label on screen
-// with a single image copy.
+// drawn once when the labels change, so a frame puts each label on screen
+// as a piece of that one image.
 #pragma once
 
 #include <QImage>
-#include <QPointF>
-#include <QRectF>
+#include <QRect>
 #include <QSizeF>
 #include <functional>
 #include <vector>
@@ -27,19 +26,28 @@ class LabelAtlas {
     // opaque black.
     using Draw = std::function<void(std::size_t i, QPainter& painter, bool shadow)>;
 
+    // The widest label, in logical pixels, that fits at `devicePixelRatio`:
+    // callers elide longer text to this, or it would be cut at the edge.
+    static double maxLabelWidth(double devicePixelRatio, const ShadowStyle& style);
+
     // Bakes the labels of `sizes` (logical pixels).
     void build(const std::vector<QSizeF>& sizes, double devicePixelRatio, const ShadowStyle& style,
                const Draw& draw);
     double devicePixelRatio() const { return ratio_; }
-    // Puts label `i` on `painter` with its text's top-left at `origin`.
-    void paint(QPainter* painter, std::size_t i, QPointF origin) const;
+    // The baked labels, premultiplied ARGB; rows past the last label are
+    // left over from earlier builds.
+    const QImage& image() const { return image_; }
+    // Label `i`'s box in image(), shadow room included.
+    QRect place(std::size_t i) const { return places_[i]; }
+    // Device pixels of shadow room left of and above each label's text.
+    int pad() const { return pad_; }
 
   private:
-    std::vector<QRect> places_;  // each label's box in the image, shadow room included
-    QImage alpha_;               // the shadows' shapes, before blurring
-    QImage image_;               // rows past the last shelf are left over from earlier builds
+    std::vector<QRect> places_;
+    QImage alpha_;  // the shadows' shapes, before blurring
+    QImage image_;
     double ratio_ = 1;
-    int pad_ = 0;  // device pixels of shadow room left of and above the text
+    int pad_ = 0;
 };
 
 }  // namespace tidewell

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -30,8 +31,10 @@ struct PremulColor {
         return {r + below.r * rest, g + below.g * rest, b + below.b * rest, a + below.a * rest};
     }
     std::uint32_t packed() const {
+        // NaN, from a NaN alpha, packs as 0 rather than as an undefined cast.
         const auto byte = [](float v) {
-            return static_cast<std::uint32_t>(std::clamp(v, 0.0F, 1.0F) * 255.0F + 0.5F);
+            return static_cast<std::uint32_t>((v > 0.0F ? std::min(v, 1.0F) : 0.0F) * 255.0F +
+                                              0.5F);
         };
         return byte(a) << 24 | byte(r) << 16 | byte(g) << 8 | byte(b);
     }
@@ -40,6 +43,30 @@ struct PremulColor {
         return {static_cast<float>(p >> 16 & 0xff) * k, static_cast<float>(p >> 8 & 0xff) * k,
                 static_cast<float>(p & 0xff) * k, static_cast<float>(p >> 24) * k};
     }
+};
+
+// Geometry further than this many pixels off a canvas is brought in to this
+// distance before it is rasterised, so that pixel indices stay well inside
+// the range of int; nothing that far out can be seen.
+inline constexpr double kFarPixels = 1 << 22;
+
+// `v` limited to [-kFarPixels, kFarPixels]; callers check that it is finite.
+inline double nearPixels(double v) {
+    return std::clamp(v, -kFarPixels, kFarPixels);
+}
+
+// An alpha or coverage limited to 0..1, NaN counting as 0.
+inline float unitFraction(float v) {
+    return v > 0.0F ? std::min(v, 1.0F) : 0.0F;
+}
+
+// A box of whole pixels, both corners inclusive; empty when x0 > x1 or y0 > y1.
+struct PixelBox {
+    int x0 = 0;
+    int y0 = 0;
+    int x1 = -1;
+    int y1 = -1;
+    bool empty() const { return x0 > x1 || y0 > y1; }
 };
 
 // A packed pixel with every component scaled by k / 256 (k at most 256).

@@ -1,9 +1,10 @@
 #include "sector_raster.h"
 
-#include <array>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <vector>
 
 namespace tidewell {
 
@@ -94,11 +95,81 @@ class SectorShape {
     Vec bisector_;
 };
 
+// A sector with its sizes brought into range; only for drawable ones.
+SectorPaint nearSector(const SectorPaint& s) {
+    SectorPaint n = s;
+    n.inner = nearPixels(s.inner);
+    n.outer = nearPixels(s.outer);
+    n.strokeWidth = std::clamp(s.strokeWidth, 0.0, kFarPixels);
+    return n;
+}
+
+bool drawable(double cx, double cy, const SectorPaint& s) {
+    return std::isfinite(cx) && std::isfinite(cy) && std::isfinite(s.inner) &&
+           std::isfinite(s.outer) && std::isfinite(s.start) && std::isfinite(s.end) &&
+           std::isfinite(s.strokeWidth) && s.end > s.start;
+}
+
+// Whether the sector's angles pass `angle` (0 at twelve o'clock) in any turn.
+bool passes(const SectorPaint& s, double angle) {
+    const double turn = std::ceil((s.start - angle) / kTwoPi);
+    return angle + turn * kTwoPi <= s.end;
+}
+
+// Beyond this distance from the outline nothing of the sector shows.
+double marginOf(const SectorPaint& s) {
+    return s.strokeWidth / 2 + 0.5 + 1e-6;
+}
+
+// Pixels of a near sector; the padding covers the square corners of the
+// distance the rasteriser uses (up to the margin times the square root of 2).
+PixelBox reachOf(double cx, double cy, const SectorPaint& s) {
+    const double inner = std::max(s.inner, 0.0);
+    const double outer = std::max(s.outer, 0.0);
+    double left = std::numeric_limits<double>::infinity();
+    double top = left;
+    double right = -left;
+    double bottom = -left;
+    for (const double angle : {s.start, s.end}) {
+        const Vec d = direction(angle);
+        for (const double radius : {inner, outer}) {
+            left = std::min(left, d.x * radius);
+            right = std::max(right, d.x * radius);
+            top = std::min(top, d.y * radius);
+            bottom = std::max(bottom, d.y * radius);
+        }
+    }
+    const bool full = s.end - s.start >= kTwoPi;
+    if (full || passes(s, 0)) top = -outer;
+    if (full || passes(s, std::numbers::pi / 2)) right = outer;
+    if (full || passes(s, std::numbers::pi)) bottom = outer;
+    if (full || passes(s, 3 * std::numbers::pi / 2)) left = -outer;
+    const double pad = 1.5 * marginOf(s) + 2;
+    const auto low = [](double v) { return static_cast<int>(std::floor(nearPixels(v))); };
+    const auto high = [](double v) { return static_cast<int>(std::ceil(nearPixels(v))); };
+    return {low(cx + left - pad), low(cy + top - pad), high(cx + right + pad),
+            high(cy + bottom + pad)};
+}
+
+// What an edge pixel gets, by its distance to the outline in steps of
+// 1/kEdgeSteps pixel: the stroke over the fill at their coverages.
+constexpr double kEdgeSteps = 16;
+// Strokes up to this many steps across come from a table made once per
+// sector; wider ones, which only odd callers draw, are worked out per pixel.
+constexpr std::size_t kEdgeTable = 4096;
+
+std::uint32_t edgeColour(const SectorPaint& s, double margin, std::size_t step) {
+    const double d = -margin + (static_cast<double>(step) + 0.5) / kEdgeSteps;
+    const double halfStroke = s.strokeWidth / 2;
+    const auto fillCover = static_cast<float>(std::clamp(0.5 - d, 0.0, 1.0));
+    return s.stroke.times(spanCoverage(d, -halfStroke, halfStroke))
+        .over(s.fill.times(fillCover))
+        .packed();
+}
+
 void paintSector(PixelCanvas& canvas, double cx, double cy, const SectorPaint& s) {
     const SectorShape shape(s);
-    const double halfStroke = s.strokeWidth / 2;
-    // Beyond this distance from the outline nothing of the sector shows.
-    const double margin = halfStroke + 0.5 + 1e-6;
+    const double margin = marginOf(s);
     const double outerReach = s.outer + margin;
     const double innerReach = std::max(s.inner - margin, 0.0);
     // Inside these bounds a pixel is all fill and no stroke.
@@ -108,38 +179,19 @@ void paintSector(PixelCanvas& canvas, double cx, double cy, const SectorPaint& s
     const double solidOut2 = solidOut > 0 ? solidOut * solidOut : -1;
     const std::uint32_t solidFill = s.fill.packed();
     const bool opaqueFill = s.fill.a >= 1.0F;
-    // What an edge pixel gets, by its distance to the outline in steps of
-    // 1/kSteps pixel: the stroke over the fill at their coverages.
-    constexpr double kSteps = 16;
-    // Room for strokes up to 9 device pixels wide (2 points at a ratio of 4).
-    std::array<std::uint32_t, 160> edge{};
-    const auto steps = std::min(edge.size(), static_cast<std::size_t>(2 * margin * kSteps) + 1);
-    for (std::size_t i = 0; i < steps; ++i) {
-        const double d = -margin + (static_cast<double>(i) + 0.5) / kSteps;
-        const auto fillCover = static_cast<float>(std::clamp(0.5 - d, 0.0, 1.0));
-        edge[i] = s.stroke.times(spanCoverage(d, -halfStroke, halfStroke))
-                      .over(s.fill.times(fillCover))
-                      .packed();
+    const auto steps = static_cast<std::size_t>(2 * margin * kEdgeSteps) + 1;
+    const bool tabled = steps <= kEdgeTable;
+    thread_local std::vector<std::uint32_t> edge;
+    if (tabled) {
+        edge.resize(steps);
+        for (std::size_t i = 0; i < steps; ++i) edge[i] = edgeColour(s, margin, i);
     }
 
-    // Rows the sector reaches: its corners, and the outer rim where it
-    // crosses twelve or six o'clock.
-    double top = std::numeric_limits<double>::infinity();
-    double bottom = -top;
-    for (const double angle : {s.start, s.end}) {
-        const Vec d = direction(angle);
-        for (const double radius : {innerReach, outerReach}) {
-            top = std::min(top, d.y * radius);
-            bottom = std::max(bottom, d.y * radius);
-        }
-    }
-    for (double turn = 0; turn <= 2 * kTwoPi; turn += kTwoPi) {
-        if (s.start <= turn && turn <= s.end) top = -outerReach;
-        if (s.start <= turn + std::numbers::pi && turn + std::numbers::pi <= s.end)
-            bottom = outerReach;
-    }
-    const int y0 = std::max(0, static_cast<int>(std::floor(cy + top - 1)));
-    const int y1 = std::min(canvas.height() - 1, static_cast<int>(std::ceil(cy + bottom + 1)));
+    const PixelBox reach = reachOf(cx, cy, s);
+    const int y0 = std::max(0, reach.y0);
+    const int y1 = std::min(canvas.height() - 1, reach.y1);
+    const int left = std::max(0, reach.x0);
+    const int right = std::min(canvas.width() - 1, reach.x1);
     for (int y = y0; y <= y1; ++y) {
         const double dy = y + 0.5 - cy;
         if (std::abs(dy) > outerReach) continue;
@@ -180,15 +232,18 @@ void paintSector(PixelCanvas& canvas, double cx, double cy, const SectorPaint& s
             }
             const double distance = shape.distance(p, std::sqrt(r2));
             if (distance >= margin) return;
-            const auto step = static_cast<std::size_t>(std::max(0.0, (distance + margin) * kSteps));
-            line[x] = overPixel(edge[std::min(step, steps - 1)], line[x]);
+            const auto step =
+                std::min(static_cast<std::size_t>(std::max(0.0, (distance + margin) * kEdgeSteps)),
+                         steps - 1);
+            line[x] = overPixel(tabled ? edge[step] : edgeColour(s, margin, step), line[x]);
         };
         for (int side = 0; side < 2; ++side) {
             const Interval& part = parts[side];
             if (part.lo > part.hi) continue;
-            const int x0 = std::max(0, static_cast<int>(std::floor(cx + part.lo - 0.5)));
+            const int x0 =
+                std::max(left, static_cast<int>(std::floor(nearPixels(cx + part.lo - 0.5))));
             const int x1 =
-                std::min(canvas.width() - 1, static_cast<int>(std::ceil(cx + part.hi - 0.5)));
+                std::min(right, static_cast<int>(std::ceil(nearPixels(cx + part.hi - 0.5))));
             Interval run = solid;
             run.keep(-solidHalf, solidHalf);
             // Only one side of the hole lies in this part.
@@ -198,8 +253,9 @@ void paintSector(PixelCanvas& canvas, double cx, double cy, const SectorPaint& s
                 else
                     run.keep(holeHalf, run.hi);
             }
-            const int s0 = std::max(x0, static_cast<int>(std::ceil(cx + run.lo - 0.5)));
-            const int s1 = std::min(x1, static_cast<int>(std::floor(cx + run.hi - 0.5)));
+            const int s0 = std::max(x0, static_cast<int>(std::ceil(nearPixels(cx + run.lo - 0.5))));
+            const int s1 =
+                std::min(x1, static_cast<int>(std::floor(nearPixels(cx + run.hi - 0.5))));
             if (run.lo > run.hi || s0 > s1) {
                 for (int x = x0; x <= x1; ++x) paintEdge(x);
                 continue;
@@ -219,7 +275,14 @@ void paintSector(PixelCanvas& canvas, double cx, double cy, const SectorPaint& s
 
 void paintSectors(PixelCanvas& canvas, double centreX, double centreY,
                   std::span<const SectorPaint> sectors) {
-    for (const SectorPaint& s : sectors) paintSector(canvas, centreX, centreY, s);
+    for (const SectorPaint& s : sectors)
+        if (drawable(centreX, centreY, s))
+            paintSector(canvas, nearPixels(centreX), nearPixels(centreY), nearSector(s));
+}
+
+PixelBox sectorPixels(double centreX, double centreY, const SectorPaint& sector) {
+    if (!drawable(centreX, centreY, sector)) return {};
+    return reachOf(nearPixels(centreX), nearPixels(centreY), nearSector(sector));
 }
 
 }  // namespace tidewell

@@ -20,7 +20,14 @@ struct SectorPaint {
     double strokeWidth = 1;  // centred on the outline
 };
 
+// Paints `sectors` in order around (centreX, centreY), in the canvas's
+// pixels. A sector with a radius, angle or stroke width that is not finite,
+// or with end <= start, draws nothing; so does a centre that is not finite.
 void paintSectors(PixelCanvas& canvas, double centreX, double centreY,
                   std::span<const SectorPaint> sectors);
+
+// Every pixel paintSectors may write for `sector` around (centreX, centreY),
+// or an empty box; not limited to any canvas.
+PixelBox sectorPixels(double centreX, double centreY, const SectorPaint& sector);
 
 }  // namespace tidewell

@@ -1,16 +1,29 @@
-// The treemap as a painted Qt Quick item: one rounded cell per child of the
-// model's focus, drawn from treemapCells(), with hover, zoom, basket and
+// The treemap as a Qt Quick item: one rounded cell per child of the model's
+// focus, drawn from treemapCells(), with hover, zoom, basket and
 // context-menu input written back to the model.
+//
+// Each layout is rasterised once into one picture (every cell as it looks
+// with nothing hovered and nothing in the basket, previews included) and
+// its labels into one atlas. What changes with the hover and the basket is
+// drawn over that: each cell's opacity (dimming and its fade) is a node
+// property; a hovered cell gets only its rim drawn again with the white
+// border; a greyed cell gets a picture of its own; struck titles and the
+// basket buttons are small pictures of their own.
 #pragma once
 
 #include <QFont>
 #include <QPointF>
-#include <QPointer>
-#include <QQuickPaintedItem>
+#include <QRect>
+#include <QString>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
+#include <tuple>
+#include <utility>
 #include <vector>
 
+#include "cell_raster.h"
 #include "icon_font.h"
 #include "label_atlas.h"
 #include "map_item.h"
@@ -28,19 +41,26 @@ class TreemapView : public MapItem {
 
   public:
     explicit TreemapView(QQuickItem* parent = nullptr);
-
-    void paint(QPainter* painter) override;
+    ~TreemapView() override;
 
     // The cells of the current layout, rebuilt first if anything they
     // depend on changed.
     const std::vector<TreemapCell>& cells();
     // How many times the layout was rebuilt; a hover must not add to it.
     std::int64_t layoutPasses() const { return layoutPasses_; }
-    // True when the last paint had no cells and drew the empty-state text.
+    // How many times the whole layout was rasterised; a hover, a fade or a
+    // basket change must not add to it.
+    std::int64_t bakes() const { return bakes_; }
+    // True when the last frame had no cells and showed the empty-state text.
     bool drawsEmptyState() const { return drewEmpty_; }
     // Index into cells() of the cell under `pos`, or -1 (the gaps between
     // cells belong to none).
     int cellAt(QPointF pos);
+    // The opacity cell `i` is drawn at now, a fade's current step included.
+    double cellOpacity(std::size_t i) const { return shownOpacity(i); }
+    // The title line of cell `i`'s label as the last frame showed it
+    // (elided to fit), or an empty string when the cell has no label.
+    QString shownTitle(std::size_t i) const;
 
   protected:
     void hoverMoveEvent(QHoverEvent* event) override;
@@ -54,36 +74,64 @@ class TreemapView : public MapItem {
         bool greyed = false;
         bool hovered = false;
         bool undimmed = true;
+        bool button = false;  // shows the basket button
     };
-
-    void shapesChanged() override;
-    void ensureLayout();
-    CellState stateOf(const TreemapCell& cell) const;
-    static double targetOpacity(const CellState& s);
-    double shownOpacity(std::size_t i) const;
-    // Starts the dimming fade from what is on screen now towards the new states.
-    void looksChanged() override;
-    bool showsButton(const TreemapCell& cell, const CellState& s) const;
-    static QRectF buttonRect(const TreemapCell& cell);
-    void paintCells(QPainter* p);
     struct LabelText {
         std::unique_ptr<QTextLayout> title;  // shaped and elided to the cell
         std::unique_ptr<QTextLayout> size;
         QSizeF box;
     };
+    // A picture drawn over the layout's picture for one cell: which cell,
+    // which look (greyed, hovered) and which part (0 whole, 1-4 rim strips,
+    // 5 basket button).
+    using OverlayKey = std::tuple<std::size_t, bool, bool, int>;
+
+    void shapesChanged() override;
+    void looksChanged() override;
+    void prepare(double ratio) override;
+
+    void ensureLayout();
+    // The drawing states of every cell, from the model.
+    void refreshStates();
+    static double targetOpacity(const CellState& s);
+    double shownOpacity(std::size_t i) const;
+    static QRectF buttonRect(const TreemapCell& cell);
+
+    // Pixels.
+    void dropPictures();
+    CellPaint cellPaint(std::size_t i, bool greyed, bool hovered);
+    QImage rasterCell(std::size_t i, bool greyed, bool hovered, const QRect& window);
+    void bake();
+    // The picture of `key` this frame: kept from the last frame, or made.
+    std::uint64_t overlay(const OverlayKey& key, const std::function<QImage()>& make);
+    std::uint64_t cellOverlay(std::size_t i, bool greyed, bool hovered, int part,
+                              const QRect& window);
+    void addBodyPieces(std::size_t i, std::vector<ScenePiece>& out);
+    QRect buttonBox(std::size_t i) const;
+    QImage buttonImage(std::size_t i, const QRect& box) const;
+    void prepareEmptyState();
+
+    // Labels.
     LabelText labelText(const TreemapCell& cell, bool struck) const;
-    void ensureLabels(double scale);
-    // Top of a label's second line, and the label's height, from its fonts.
+    void bakeLabels(LabelAtlas& atlas, const std::vector<std::size_t>& cells, bool struck,
+                    std::vector<QString>& titles);
+    void ensureLabels();
     double sizeLineTop() const;
     double labelHeight() const;
-    void paintLabel(QPainter* p, std::size_t i);
-    void paintButton(QPainter* p, const TreemapCell& cell, const CellState& s);
+    // Where cell `i`'s label, number `index` in `atlas`, is put: its pixels
+    // there, cut at the cell's bottom, and their top-left in the view.
+    std::pair<QRect, QPoint> labelPlace(std::size_t i, const LabelAtlas& atlas,
+                                        std::size_t index) const;
+    void addLabelPiece(std::size_t i, std::vector<ScenePiece>& out) const;
+
     void hoverAt(QPointF pos);
     void activate(int index, QPointF pos);
 
     std::vector<TreemapCell> cells_;
+    std::vector<CellState> states_;
     bool layoutDirty_ = true;
     std::int64_t layoutPasses_ = 0;
+    std::int64_t bakes_ = 0;
     bool drewEmpty_ = false;
 
     // Per-cell opacity at the start and end of the current fade.
@@ -91,11 +139,33 @@ class TreemapView : public MapItem {
     std::vector<double> fadeTo_;
     QVariantAnimation* fade_ = nullptr;  // parent-owned
 
-    // The labels of the labelled cells, baked with their shadows.
+    // The layout's pixels, at ratio_, and each cell's box of them.
+    double ratio_ = 0;
+    bool baked_ = false;
+    std::uint64_t base_ = 0;
+    QSize canvasSize_;
+    std::vector<QRect> boxes_;
+    int rim_ = 0;  // device pixels of a cell's box that its border can change
+    std::vector<PreviewPaint> previews_;
+    // Overlay pictures: those the last frame used, which the next may take
+    // over, and those this frame uses.
+    std::map<OverlayKey, std::uint64_t> overlays_;
+    std::map<OverlayKey, std::uint64_t> overlaysUsed_;
+    std::uint64_t empty_ = 0;  // the empty-state line, for a view of emptyView_
+    QSizeF emptyView_;
+    QRect emptyBand_;
+
+    // The labels of the labelled cells, baked with their shadows: all plain,
+    // and apart those struck through for the basket.
+    bool labelsBaked_ = false;
     LabelAtlas labels_;
-    bool labelsValid_ = false;
-    std::vector<bool> labelStruck_;  // per cell, as baked
-    std::vector<int> labelIndex_;    // per cell, into labels_, or -1
+    std::uint64_t labelsPicture_ = 0;
+    std::vector<QString> titles_;  // per labelled cell in labels_
+    LabelAtlas struck_;
+    std::uint64_t struckPicture_ = 0;
+    std::vector<std::size_t> struckCells_;  // the cells in struck_, in order
+    std::vector<QString> struckTitles_;
+    std::vector<int> labelIndex_;  // per cell, into labels_, or -1
     QFont titleFont_ = uiFont(13, QFont::DemiBold);
     QFont struckFont_ = uiFont(13, QFont::DemiBold);
     QFont sizeFont_ = digitsFont(11.5);
