@@ -10,9 +10,11 @@
 //   fade frame     a frame 40 ms into the treemap's dimming fade, nothing
 //                  else changed (the sunburst has no fade);
 //
-// and, beside each, the same frame with the renderer's composite of the
-// nodes into the window image ("+render"): that part is the scene graph's,
-// done by the GPU outside the software renderer.
+// each to the end of the frame's sync (the views' own work) in wall time
+// and in the processor time of the thread that draws the frames (what a
+// busy machine's other processes take does not count there), and in wall
+// time with the renderer's composite of the nodes into the window image
+// ("+render"), which a GPU does outside the software renderer.
 //
 // usage: tidewell-map-bench [--save DIR]   (runs offscreen; --save also
 // writes each view, plain and hovered, at both ratios as PNG files)
@@ -28,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -55,6 +58,31 @@ double median(std::vector<double> v) {
 double msSince(const QElapsedTimer& t) {
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
+
+// Milliseconds of processor time this thread has used: the frames are all
+// drawn on it, so this is their work without the time other processes on
+// a busy machine took from it.
+double threadMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// Wall and processor time since it was started.
+struct Stopwatch {
+    QElapsedTimer wall;
+    double cpu = 0;
+    void start() {
+        cpu = threadMs();
+        wall.start();
+    }
+};
+
+struct FrameTimes {
+    double sync = 0;     // wall, to the end of the sync
+    double syncCpu = 0;  // processor, to the end of the sync
+    double total = 0;    // wall, to the end of the render
+};
 
 // `count` children of sizes falling as 1 / (i + 1)^power, each built by `make`.
 std::vector<FileNode*> children(int count, double scale, double power,
@@ -128,16 +156,18 @@ class Stage {
     bool ok() const { return ok_; }
     MapItem& view() { return *view_; }
 
-    // One frame; returns the milliseconds from `start` to the end of its
-    // sync and to the end of its render.
-    std::pair<double, double> frame(const QElapsedTimer& start) {
+    // One frame, timed from `start` to the end of its sync and of its render.
+    FrameTimes frame(const Stopwatch& start) {
         control_.polishItems();
         control_.beginFrame();
         control_.sync();
-        const double synced = msSince(start);
+        FrameTimes t;
+        t.sync = msSince(start.wall);
+        t.syncCpu = threadMs() - start.cpu;
         control_.render();
         control_.endFrame();
-        return {synced, msSince(start)};
+        t.total = msSince(start.wall);
+        return t;
     }
     void save(const QString& path) const { target_.save(path); }
 
@@ -151,10 +181,12 @@ class Stage {
 
 struct Sample {
     std::vector<double> sync;
+    std::vector<double> syncCpu;
     std::vector<double> total;
-    void add(std::pair<double, double> t) {
-        sync.push_back(t.first);
-        total.push_back(t.second);
+    void add(const FrameTimes& t) {
+        sync.push_back(t.sync);
+        syncCpu.push_back(t.syncCpu);
+        total.push_back(t.total);
     }
 };
 
@@ -177,10 +209,10 @@ void spin(int ms) {
 Figures measure(Stage& stage, AppModel& model, const NodeRef& root,
                 const std::vector<FileNode*>& hoverTargets, bool fades) {
     Figures f;
-    QElapsedTimer t;
+    Stopwatch t;
     for (int i = 0; i < kRounds; ++i) {
         model.setHovered(nullptr);
-        spin(fades ? 200 : 0);
+        QCoreApplication::processEvents();
         t.start();
         model.setPath({});
         model.setPath({root});
@@ -208,16 +240,17 @@ Figures measure(Stage& stage, AppModel& model, const NodeRef& root,
 void show(Stage& stage, AppModel& model, const NodeRef& root) {
     stage.view().setModel(&model);
     model.setPath({root});
-    QElapsedTimer t;
+    Stopwatch t;
     t.start();
     stage.frame(t);
 }
 
 void print(const char* name, double ratio, const Figures& f) {
     const auto cell = [](const Sample& s) {
-        if (s.sync.empty()) return std::string("      -       -");
+        if (s.sync.empty()) return std::string("      -       -       -");
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%7.2f %7.2f", median(s.sync), median(s.total));
+        std::snprintf(buf, sizeof buf, "%7.2f %7.2f %7.2f", median(s.sync), median(s.syncCpu),
+                      median(s.total));
         return std::string(buf);
     };
     std::printf("%-9s %5.0f   %s   %s   %s\n", name, ratio, cell(f.rebuild).c_str(),
@@ -245,12 +278,13 @@ int main(int argc, char** argv) {
     std::printf("map views at %d x %d in the software scene graph, medians of %d (ms):\n", kWidth,
                 kHeight, kRounds);
     std::printf(
-        "view/sync is the views' own work up to the end of the frame's sync; +render adds\n"
-        "the software renderer's composite of the nodes into the window image\n\n");
-    std::printf("%-9s %5s   %-15s   %-15s   %-15s\n", "view", "ratio", "rebuild+paint",
+        "sync: wall time to the end of the frame's sync, the views' own work; cpu: the\n"
+        "same in this thread's processor time; +render: wall time with the software\n"
+        "renderer's composite of the nodes into the window image added\n\n");
+    std::printf("%-9s %5s   %-23s   %-23s   %-23s\n", "view", "ratio", "rebuild+paint",
                 "hover frame", "fade frame");
-    std::printf("%-9s %5s   %7s %7s   %7s %7s   %7s %7s\n", "", "", "sync", "+render", "sync",
-                "+render", "sync", "+render");
+    std::printf("%-9s %5s   %7s %7s %7s   %7s %7s %7s   %7s %7s %7s\n", "", "", "sync", "cpu",
+                "+render", "sync", "cpu", "+render", "sync", "cpu", "+render");
     std::size_t cellCount = 0;
     std::size_t previews = 0;
     std::size_t sectorCount = 0;
@@ -269,7 +303,7 @@ int main(int argc, char** argv) {
                 model.setHovered(cellTargets[1]);
                 model.toggleBasket(treemapRoot->children()[2]);
                 spin(250);
-                QElapsedTimer t;
+                Stopwatch t;
                 t.start();
                 stage.frame(t);
                 stage.save(saveDir + "/treemap-hovered" + suffix + ".png");
@@ -289,7 +323,7 @@ int main(int argc, char** argv) {
             sectorCount = view.sectors().size();
             if (!saveDir.isEmpty()) {
                 model.setHovered(nullptr);
-                QElapsedTimer t;
+                Stopwatch t;
                 t.start();
                 stage.frame(t);
                 stage.save(saveDir + "/sunburst" + suffix + ".png");

@@ -5,10 +5,11 @@
 // Each layout is rasterised once into one picture (every cell as it looks
 // with nothing hovered and nothing in the basket, previews included) and
 // its labels into one atlas. What changes with the hover and the basket is
-// drawn over that: each cell's opacity (dimming and its fade) is a node
-// property; a hovered cell gets only its rim drawn again with the white
-// border; a greyed cell gets a picture of its own; struck titles and the
-// basket buttons are small pictures of their own.
+// drawn over that: opacities (dimming and its fade) are node properties,
+// the cells that look as baked and share one opacity being a few large
+// pieces of the layout's picture; a hovered cell gets only its rim drawn
+// again with the white border; a greyed cell gets a picture of its own;
+// struck titles and the basket buttons are small pictures of their own.
 #pragma once
 
 #include <QFont>
