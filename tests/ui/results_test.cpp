@@ -26,6 +26,7 @@
 #include "temp_tree.h"
 #include "update_checker.h"
 #include "window_hub.h"
+#include "window_items.h"
 
 Q_IMPORT_QML_PLUGIN(Tidewell_ModelPlugin)
 Q_IMPORT_QML_PLUGIN(Tidewell_VizPlugin)
@@ -37,33 +38,14 @@ namespace {
 
 using Screen = AppModel::Screen;
 
-void collectItems(QQuickItem* item, const std::function<bool(QQuickItem*)>& match,
-                  QList<QQuickItem*>& out) {
-    if (match(item)) out.push_back(item);
-    for (QQuickItem* child : item->childItems()) collectItems(child, match, out);
-}
-
-// Visible items by object name, in the window and its pop-ups, in tree order.
-QList<QQuickItem*> shown(QQuickWindow* window, const QString& name) {
-    QList<QQuickItem*> out;
-    collectItems(
-        window->contentItem(),
-        [&](QQuickItem* i) { return i->objectName() == name && i->isVisible(); }, out);
-    return out;
-}
-
-QQuickItem* one(QQuickWindow* window, const QString& name) {
-    const auto items = shown(window, name);
-    return items.isEmpty() ? nullptr : items.front();
-}
+using test::centre;
+using test::collectItems;
+using test::itemNamed;
+using test::itemsNamed;
 
 QString text(QQuickWindow* window, const QString& name) {
-    QQuickItem* item = one(window, name);
+    QQuickItem* item = itemNamed(window, name);
     return item != nullptr ? item->property("text").toString() : QStringLiteral("<none>");
-}
-
-QPoint centre(QQuickItem* item) {
-    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
 }
 
 // Lets the window lay out and build what the last change asked for.
@@ -78,7 +60,7 @@ void click(QQuickWindow* window, QQuickItem* item) {
 
 // The folder-list row showing `name`, or null.
 QQuickItem* rowNamed(QQuickWindow* window, const QString& name) {
-    for (QQuickItem* row : shown(window, QStringLiteral("folderRow")))
+    for (QQuickItem* row : itemsNamed(window, QStringLiteral("folderRow")))
         if (row->property("name").toString() == name) return row;
     return nullptr;
 }
@@ -177,20 +159,20 @@ TEST(ResultsScreen, WaysBackFollowThePath) {
 
     // At the root: "Yeni Tarama", no chips, one breadcrumb item.
     EXPECT_EQ(text(app.window, "backTitle"), QStringLiteral("Yeni Tarama"));
-    EXPECT_EQ(one(app.window, "backButton")->property("tooltip").toString(),
+    EXPECT_EQ(itemNamed(app.window, "backButton")->property("tooltip").toString(),
               QStringLiteral("Yeni tarama"));
-    EXPECT_TRUE(shown(app.window, "quickBackChip").isEmpty());
-    EXPECT_EQ(shown(app.window, "breadcrumbItem").size(), 1);
+    EXPECT_TRUE(itemsNamed(app.window, "quickBackChip").isEmpty());
+    EXPECT_EQ(itemsNamed(app.window, "breadcrumbItem").size(), 1);
 
     app.jump("a");
     EXPECT_EQ(text(app.window, "backTitle"), rootName);
-    EXPECT_EQ(one(app.window, "backButton")->property("tooltip").toString(),
+    EXPECT_EQ(itemNamed(app.window, "backButton")->property("tooltip").toString(),
               QStringLiteral("“") + rootName + QStringLiteral("” klasörüne geri dön"));
-    auto chips = shown(app.window, "quickBackChip");
+    auto chips = itemsNamed(app.window, "quickBackChip");
     ASSERT_EQ(chips.size(), 1);
 
     app.jump("a/b");
-    chips = shown(app.window, "quickBackChip");
+    chips = itemsNamed(app.window, "quickBackChip");
     ASSERT_EQ(chips.size(), 2);
     EXPECT_LT(chips[0]->mapToScene({}).x(), chips[1]->mapToScene({}).x());
     // Parent first: clicking the first chip focuses "a".
@@ -202,23 +184,23 @@ TEST(ResultsScreen, WaysBackFollowThePath) {
     // Six entries: six items, no gap; seven: root, gap and the last four.
     app.jump("a/b/c/d/e");
     EXPECT_EQ(app.model.path().size(), 6);
-    EXPECT_EQ(shown(app.window, "breadcrumbItem").size(), 6);
-    EXPECT_TRUE(shown(app.window, "breadcrumbGap").isEmpty());
+    EXPECT_EQ(itemsNamed(app.window, "breadcrumbItem").size(), 6);
+    EXPECT_TRUE(itemsNamed(app.window, "breadcrumbGap").isEmpty());
     app.jump("a/b/c/d/e/f");
-    EXPECT_EQ(shown(app.window, "breadcrumbItem").size(), 5);
-    EXPECT_EQ(shown(app.window, "breadcrumbGap").size(), 1);
+    EXPECT_EQ(itemsNamed(app.window, "breadcrumbItem").size(), 5);
+    EXPECT_EQ(itemsNamed(app.window, "breadcrumbGap").size(), 1);
     // The last item keeps the path and clears the hover.
     app.model.setHovered(app.node("a/b/c/d/e/f/g"));
     const QList<NodeRef> before = app.model.path();
-    click(app.window, shown(app.window, "breadcrumbItem").back());
+    click(app.window, itemsNamed(app.window, "breadcrumbItem").back());
     EXPECT_EQ(app.model.path(), before);
     EXPECT_EQ(app.model.hovered(), nullptr);
     // The first item is the root.
-    click(app.window, shown(app.window, "breadcrumbItem").front());
+    click(app.window, itemsNamed(app.window, "breadcrumbItem").front());
     EXPECT_EQ(app.model.path().size(), 1);
 
     // Back at the root the back button leaves for the select screen.
-    click(app.window, one(app.window, "backButton"));
+    click(app.window, itemNamed(app.window, "backButton"));
     EXPECT_EQ(app.model.screen(), Screen::select);
 }
 
@@ -230,29 +212,29 @@ TEST(ResultsScreen, DiskUsageFreedLineAndMapModes) {
     ASSERT_TRUE(app.scan(tree.path()));
     ASSERT_TRUE(app.model.volumeFree().has_value());
     EXPECT_EQ(text(app.window, "usageLine"), sizeText(*app.model.volumeFree()) + " boş");
-    EXPECT_NE(one(app.window, "usageBar"), nullptr);
-    EXPECT_EQ(one(app.window, "freedLine"), nullptr);
+    EXPECT_NE(itemNamed(app.window, "usageBar"), nullptr);
+    EXPECT_EQ(itemNamed(app.window, "freedLine"), nullptr);
 
-    EXPECT_NE(one(app.window, "treemap"), nullptr);
+    EXPECT_NE(itemNamed(app.window, "treemap"), nullptr);
     EXPECT_TRUE(text(app.window, "mapCaption").startsWith(QStringLiteral("Alan,")));
-    click(app.window, one(app.window, "sunburstButton"));
+    click(app.window, itemNamed(app.window, "sunburstButton"));
     EXPECT_EQ(app.model.vizMode(), AppModel::VizMode::sunburst);
-    EXPECT_NE(one(app.window, "sunburst"), nullptr);
-    EXPECT_EQ(one(app.window, "treemap"), nullptr);
+    EXPECT_NE(itemNamed(app.window, "sunburst"), nullptr);
+    EXPECT_EQ(itemNamed(app.window, "treemap"), nullptr);
     EXPECT_TRUE(text(app.window, "mapCaption").startsWith(QStringLiteral("Açı,")));
-    click(app.window, one(app.window, "treemapButton"));
+    click(app.window, itemNamed(app.window, "treemapButton"));
     EXPECT_EQ(app.model.vizMode(), AppModel::VizMode::treemap);
 
     // Leaving the map clears the hover once; moving elsewhere writes nothing.
-    QQuickItem* map = one(app.window, "treemap");
+    QQuickItem* map = itemNamed(app.window, "treemap");
     ASSERT_NE(map, nullptr);
     QTest::mouseMove(app.window, centre(map));
     ASSERT_EQ(app.model.hovered(), app.node("a"));
     QSignalSpy hoverWrites(&app.model, &AppModel::hoveredChanged);
-    QTest::mouseMove(app.window, centre(one(app.window, "usageLine")));
+    QTest::mouseMove(app.window, centre(itemNamed(app.window, "usageLine")));
     EXPECT_EQ(app.model.hovered(), nullptr);
     EXPECT_EQ(hoverWrites.size(), 1);
-    QTest::mouseMove(app.window, centre(one(app.window, "basketHint")));
+    QTest::mouseMove(app.window, centre(itemNamed(app.window, "basketHint")));
     EXPECT_EQ(hoverWrites.size(), 1);
 }
 
@@ -282,7 +264,7 @@ TEST(ResultsScreen, FolderListRows) {
     ASSERT_TRUE(app.scan(tree.path()));
     EXPECT_EQ(text(app.window, "folderName"), QString::fromStdString(tree.path()).section('/', -1));
     EXPECT_EQ(text(app.window, "folderSize"), sizeText(app.model.root()->size()));
-    EXPECT_EQ(shown(app.window, "folderRow").size(), 5);
+    EXPECT_EQ(itemsNamed(app.window, "folderRow").size(), 5);
 
     // A click on a file's name does nothing; on a folder's it walks in and
     // clears the hover.
@@ -296,14 +278,14 @@ TEST(ResultsScreen, FolderListRows) {
     EXPECT_EQ(app.model.hovered(), nullptr);
 
     // One child: the largest child's hue.
-    ASSERT_EQ(shown(app.window, "folderRow").size(), 1);
-    EXPECT_EQ(shown(app.window, "folderRow").front()->property("colour").value<QColor>(),
+    ASSERT_EQ(itemsNamed(app.window, "folderRow").size(), 1);
+    EXPECT_EQ(itemsNamed(app.window, "folderRow").front()->property("colour").value<QColor>(),
               childRowColour(0, 1));
 
     // A folder of zero bytes: no share bars.
     app.jump("hollow");
     ASSERT_EQ(app.model.focus()->size(), 0);
-    for (QQuickItem* row : shown(app.window, "folderRow"))
+    for (QQuickItem* row : itemsNamed(app.window, "folderRow"))
         EXPECT_EQ(childNamed(row, "shareBar")->width(), 0.0);
 
     // In the basket: struck and dimmed, a check; below it: dimmed only, a plus.
@@ -347,28 +329,29 @@ TEST(ResultsScreen, BasketAndConfirmation) {
     ASSERT_TRUE(app.scan(tree.path()));
 
     EXPECT_EQ(text(app.window, "basketCount"), QStringLiteral("0 öğe"));
-    EXPECT_NE(one(app.window, "basketEmpty"), nullptr);
-    EXPECT_EQ(one(app.window, "basketHint")->property("hint").toString(),
+    EXPECT_NE(itemNamed(app.window, "basketEmpty"), nullptr);
+    EXPECT_EQ(itemNamed(app.window, "basketHint")->property("hint").toString(),
               QStringLiteral("Silmek istediğin klasörleri\nlisteden ＋ ile buraya ekle."));
     EXPECT_EQ(text(app.window, "basketTotal"), sizeText(0));
     EXPECT_EQ(text(app.window, "deleteLabel"), QStringLiteral("Sil"));
-    click(app.window, one(app.window, "deleteButton"));
+    click(app.window, itemNamed(app.window, "deleteButton"));
     EXPECT_FALSE(app.model.showDeleteConfirm());
 
     click(app.window, childNamed(rowNamed(app.window, "a"), "basketButton"));
     click(app.window, childNamed(rowNamed(app.window, "b"), "basketButton"));
     ASSERT_EQ(app.model.basket().size(), 2);
-    EXPECT_EQ(one(app.window, "basketEmpty"), nullptr);
-    EXPECT_EQ(shown(app.window, "basketRow").size(), 2);
+    EXPECT_EQ(itemNamed(app.window, "basketEmpty"), nullptr);
+    EXPECT_EQ(itemsNamed(app.window, "basketRow").size(), 2);
     EXPECT_EQ(text(app.window, "basketCount"), QStringLiteral("2 öğe"));
     const qint64 total = app.node("a")->size() + app.node("b")->size();
     EXPECT_EQ(text(app.window, "basketTotal"), sizeText(total));
     EXPECT_EQ(text(app.window, "basketRowLocation"),
               QString::fromStdString(tree.path()).section('/', -1));
 
-    click(app.window, one(app.window, "deleteButton"));
+    click(app.window, itemNamed(app.window, "deleteButton"));
     ASSERT_TRUE(app.model.showDeleteConfirm());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return one(app.window, "confirmTitle") != nullptr; }, 2000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return itemNamed(app.window, "confirmTitle") != nullptr; }, 2000));
     // The title carries the footer's total as it is written there.
     EXPECT_EQ(text(app.window, "confirmTitle"), QStringLiteral("2 öğe (") +
                                                     text(app.window, "basketTotal") +
@@ -376,21 +359,22 @@ TEST(ResultsScreen, BasketAndConfirmation) {
     EXPECT_EQ(text(app.window, "confirmMessage"),
               QStringLiteral("Çöp Kutusu'na taşırsan gerekirse geri alabilirsin. Kalıcı silme, "
                              "diski hemen boşaltır ama geri alınamaz."));
-    click(app.window, one(app.window, "confirmButton2"));  // "İptal"
+    click(app.window, itemNamed(app.window, "confirmButton2"));  // "İptal"
     EXPECT_FALSE(app.model.showDeleteConfirm());
     EXPECT_EQ(app.model.basket().size(), 2);
     // Escape cancels too.
     app.model.requestDelete();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return one(app.window, "confirmTitle") != nullptr; }, 2000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return itemNamed(app.window, "confirmTitle") != nullptr; }, 2000));
     app.key(Qt::Key_Escape);
     EXPECT_FALSE(app.model.showDeleteConfirm());
     EXPECT_EQ(app.model.basket().size(), 2);
 
     // The last row's cross brings the placeholder back.
-    click(app.window, childNamed(shown(app.window, "basketRow").back(), "basketRemove"));
-    click(app.window, childNamed(shown(app.window, "basketRow").back(), "basketRemove"));
+    click(app.window, childNamed(itemsNamed(app.window, "basketRow").back(), "basketRemove"));
+    click(app.window, childNamed(itemsNamed(app.window, "basketRow").back(), "basketRemove"));
     EXPECT_TRUE(app.model.basket().isEmpty());
-    EXPECT_NE(one(app.window, "basketEmpty"), nullptr);
+    EXPECT_NE(itemNamed(app.window, "basketEmpty"), nullptr);
 }
 
 // Scan, collect two folders, move them to the Trash; the Trash holds them
@@ -410,11 +394,11 @@ TEST(ResultsScreen, DeleteToTrashFlow) {
 
     click(app.window, childNamed(rowNamed(app.window, "old-build"), "basketButton"));
     click(app.window, childNamed(rowNamed(app.window, "cache"), "basketButton"));
-    click(app.window, one(app.window, "deleteButton"));
+    click(app.window, itemNamed(app.window, "deleteButton"));
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return one(app.window, "confirmButton0") != nullptr; }, 2000));
+        QTest::qWaitFor([&] { return itemNamed(app.window, "confirmButton0") != nullptr; }, 2000));
     QSignalSpy finished(&app.model, &AppModel::deletionFinished);
-    click(app.window, one(app.window, "confirmButton0"));  // "Çöp Kutusu'na Taşı"
+    click(app.window, itemNamed(app.window, "confirmButton0"));  // "Çöp Kutusu'na Taşı"
     EXPECT_FALSE(app.model.showDeleteConfirm());
     ASSERT_TRUE(app.model.isDeleting() || finished.size() == 1);
     if (app.model.isDeleting()) {
@@ -435,11 +419,11 @@ TEST(ResultsScreen, DeleteToTrashFlow) {
     EXPECT_FALSE(app.model.errorMessage().has_value());
     EXPECT_EQ(app.model.root()->size(), before - gone);
     EXPECT_EQ(app.model.freed(), gone);
-    EXPECT_EQ(shown(app.window, "folderRow").size(), 1);
+    EXPECT_EQ(itemsNamed(app.window, "folderRow").size(), 1);
     EXPECT_NE(rowNamed(app.window, "keep"), nullptr);
     EXPECT_EQ(text(app.window, "folderSize"), sizeText(before - gone));
     EXPECT_EQ(text(app.window, "freedLine"), QStringLiteral("temizlendi: ") + sizeText(gone));
-    EXPECT_NE(one(app.window, "basketEmpty"), nullptr);
+    EXPECT_NE(itemNamed(app.window, "basketEmpty"), nullptr);
     EXPECT_EQ(text(app.window, "deleteLabel"), QStringLiteral("Sil"));
     QFile::remove(trash.filePath("info/old-build.trashinfo"));
     QFile::remove(trash.filePath("info/cache.trashinfo"));
@@ -511,9 +495,9 @@ TEST(ResultsScreen, KeyboardPaths) {
     EXPECT_EQ(app.model.screen(), Screen::results);
 
     // Tab goes map, list, basket and round again.
-    QQuickItem* map = one(app.window, "mapPane");
-    QQuickItem* list = one(app.window, "folderList");
-    QQuickItem* basket = one(app.window, "basketView");
+    QQuickItem* map = itemNamed(app.window, "mapPane");
+    QQuickItem* list = itemNamed(app.window, "folderList");
+    QQuickItem* basket = itemNamed(app.window, "basketView");
     EXPECT_TRUE(map->hasActiveFocus());
     app.key(Qt::Key_Tab);
     EXPECT_TRUE(list->hasActiveFocus());

@@ -26,6 +26,7 @@
 #include "temp_tree.h"
 #include "update_checker.h"
 #include "window_hub.h"
+#include "window_items.h"
 
 Q_IMPORT_QML_PLUGIN(Tidewell_ModelPlugin)
 Q_IMPORT_QML_PLUGIN(Tidewell_VizPlugin)
@@ -37,35 +38,15 @@ namespace {
 
 using Screen = AppModel::Screen;
 
-void collectItems(QQuickItem* item, const std::function<bool(QQuickItem*)>& match,
-                  QList<QQuickItem*>& out) {
-    if (match(item)) out.push_back(item);
-    for (QQuickItem* child : item->childItems()) collectItems(child, match, out);
-}
-
-// Visible items by object name, in the window and its pop-ups.
-QList<QQuickItem*> itemsNamed(QQuickWindow* window, const QString& name) {
-    QList<QQuickItem*> out;
-    collectItems(
-        window->contentItem(),
-        [&](QQuickItem* i) { return i->objectName() == name && i->isVisible(); }, out);
-    return out;
-}
-
-QQuickItem* itemNamed(QQuickWindow* window, const QString& name) {
-    const auto items = itemsNamed(window, name);
-    return items.isEmpty() ? nullptr : items.front();
-}
+using test::centre;
+using test::itemNamed;
+using test::itemsNamed;
 
 QString shownScreen(QQuickWindow* window) {
     QObject* loader = window->findChild<QObject*>(QStringLiteral("screenLoader"));
     if (loader == nullptr) return {};
     auto* item = loader->property("item").value<QQuickItem*>();
     return item != nullptr ? item->objectName() : QString();
-}
-
-QPoint centre(QQuickItem* item) {
-    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
 }
 
 void click(QQuickWindow* window, QQuickItem* item) {
