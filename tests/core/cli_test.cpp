@@ -167,7 +167,7 @@ TEST(Cli, CachedRunsNeedNoOtherProgramAndNoQt) {
                              " · 4 öğe (2 dosya, 2 klasör)\n\n"),
               std::string::npos)
         << first.out;
-    EXPECT_LT(first.out.find("a/"), first.out.find("small"));
+    EXPECT_LT(first.out.find(" a/\n"), first.out.find(" small\n")) << first.out;
     {
         const test::ScopedEnv data("XDG_DATA_HOME", area / "data");
         const std::optional<TreeCache::Loaded> cached = TreeCache::load(base);
