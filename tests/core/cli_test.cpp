@@ -71,15 +71,9 @@ TEST(Cli, ScanPrintsSummaryTreeAndJson) {
     EXPECT_EQ(json.out.find("blob"), std::string::npos);  // below --depth
 }
 
-// The real path of the temporary folder, as the system resolves it.
-std::string realBase(const TempDir& t) {
-    char buf[PATH_MAX];
-    return ::realpath(t.path().c_str(), buf) != nullptr ? std::string(buf) : t.path();
-}
-
 TEST(Cli, ScanRootsAreRealPathsShownByTheirGivenName) {
     TempDir t;
-    const std::string base = realBase(t);
+    const std::string base = t.realPath();
     t.mkdir("real");
     t.mkdir("real/sub");
     t.write("real/sub/data", 40000);
@@ -146,7 +140,7 @@ TEST(Cli, CachedRunsNeedNoOtherProgramAndNoQt) {
     t.mkdir("a");
     const std::int64_t big = test::allocatedBytes(t.write("a/big", 300000));
     const std::int64_t total = big + test::allocatedBytes(t.write("small", 100));
-    const std::string base = realBase(t);
+    const std::string base = t.realPath();
     const std::string program = alone / "tidewell-cli";
     std::filesystem::copy_file(TIDEWELL_CLI_PATH, program);
     const CliRun libraries = test::runCommand("ldd " + program);

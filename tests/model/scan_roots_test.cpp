@@ -30,15 +30,9 @@ bool scanToResults(AppModel& m, const std::string& path) {
     return ok && m.screen() == AppModel::Screen::results;
 }
 
-// The temporary folder's real path, as the system resolves it.
-std::string realBase(const TempDir& t) {
-    char buf[PATH_MAX];
-    return ::realpath(t.path().c_str(), buf) != nullptr ? std::string(buf) : t.path();
-}
-
 TEST(AppModelScanRoots, TheTreeIsKeyedByTheRealPathAndShownByTheChosenName) {
     TempDir t;
-    const std::string base = realBase(t);
+    const std::string base = t.realPath();
     t.mkdir("real");
     t.mkdir("real/a");
     t.write("real/a/file", 5000);

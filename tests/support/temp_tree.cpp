@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -46,6 +48,11 @@ std::string TempDir::mkdir(std::string_view rel) const {
     const std::string p = *this / rel;
     check(::mkdir(p.c_str(), 0755) == 0, "mkdir " + p);
     return p;
+}
+
+std::string TempDir::realPath() const {
+    char buf[PATH_MAX];
+    return ::realpath(path_.c_str(), buf) != nullptr ? std::string(buf) : path_;
 }
 
 std::string TempDir::write(std::string_view rel, std::size_t bytes) const {

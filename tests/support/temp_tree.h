@@ -19,6 +19,9 @@ class TempDir {
 
     const std::string& path() const { return path_; }
     std::string operator/(std::string_view rel) const { return path_ + "/" + std::string(rel); }
+    // The folder's real path, as the system resolves it (it may sit under a
+    // linked /tmp): the base expected tree paths are built on.
+    std::string realPath() const;
 
     // Each returns the absolute path it made; parents must exist.
     std::string mkdir(std::string_view rel) const;

@@ -130,16 +130,9 @@ TEST(ScanEngine, CountsWhatTheDiskHolds) {
     EXPECT_EQ(last.byteCount, expected);
 }
 
-// The temporary folder's own real path: the system's answer, the base the
-// expected paths are built on.
-std::string realBase(const TempDir& t) {
-    char buf[PATH_MAX];
-    return ::realpath(t.path().c_str(), buf) != nullptr ? std::string(buf) : t.path();
-}
-
 TEST(ScanEngine, ARootThatLinksToAFolderIsFollowedOnce) {
     TempDir t;
-    const std::string base = realBase(t);
+    const std::string base = t.realPath();
     t.mkdir("real");
     t.write("real/data", 30000);
     t.mkdir("elsewhere");
@@ -174,7 +167,7 @@ TEST(ScanEngine, ARootThatLinksToAFolderIsFollowedOnce) {
 
 TEST(ScanRoots, TheRealPathOfAChosenLocation) {
     TempDir t;
-    const std::string base = realBase(t);
+    const std::string base = t.realPath();
     t.mkdir("real");
     t.mkdir("real/sub");
     t.write("real/file", 10);
