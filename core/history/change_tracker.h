@@ -11,8 +11,8 @@
 namespace tidewell::ChangeTracker {
 
 // The change set, or nothing when the history cannot be trusted (then
-// `reason` says why). Answered exactly once: by history-done, too many
-// events, an unreliable mark, a stream that cannot start, or the deadline.
+// `reason` says why): the first of history-done, too many events, an
+// unreliable mark or the deadline decides. Read on the caller's thread.
 struct Answer {
     std::optional<ChangeSet> changes;
     std::string reason;

@@ -2,14 +2,13 @@
 // every change since an identifier, in batches, ending with history-done.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "journal.h"
-#include "serial_queue.h"
 
 namespace tidewell {
 
@@ -30,23 +29,18 @@ constexpr std::uint32_t kHistoryDone = 0x10;
 constexpr std::uint32_t kUnreliableMask = kUserDropped | kKernelDropped | kUnmount;
 }  // namespace history
 
-// Called on the request's queue, once per batch.
-using HistoryCallback = std::function<void(std::vector<HistoryEvent> batch)>;
-
-class HistoryStream {
-  public:
-    virtual ~HistoryStream() = default;
-    virtual bool start() = 0;
-    // Stops delivering; returns once no callback will be posted any more.
-    virtual void stop() = 0;
-};
+// Takes the replay's events in order; returning false stops the replay.
+using HistorySink = std::function<bool(HistoryEvent)>;
 
 class HistorySource {
   public:
     virtual ~HistorySource() = default;
-    virtual std::unique_ptr<HistoryStream> createStream(const std::string& root,
-                                                        std::uint64_t since, SerialQueue& queue,
-                                                        HistoryCallback callback) = 0;
+    // Hands `sink` every change under `root` since `since`, then one
+    // history-done event. Returns early, without history-done, when the sink
+    // says stop or `deadline` passes.
+    virtual void replay(const std::string& root, std::uint64_t since,
+                        std::chrono::steady_clock::time_point deadline,
+                        const HistorySink& sink) = 0;
     virtual std::uint64_t currentEventId() = 0;
 };
 

@@ -2,17 +2,15 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cinttypes>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -54,161 +52,92 @@ bool placeRequest(const std::string& dir, const std::string& token, const std::s
     return true;
 }
 
-class JournalStream : public HistoryStream {
-  public:
-    JournalStream(const JournalHistory& history, std::string dir, JournalHistory::Options options,
-                  std::string root, std::uint64_t since, SerialQueue& queue,
-                  HistoryCallback callback)
-        : history_(history),
-          dir_(std::move(dir)),
-          options_(options),
-          root_(std::move(root)),
-          since_(since),
-          queue_(queue),
-          callback_(std::move(callback)),
-          stopFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-    ~JournalStream() override { stop(); }
-
-    bool start() override {
-        if (!stopFd_) return false;
-        thread_ = std::thread([this] { replay(); });
-        return true;
+// Only what lies at or below the root, or changes what the root is, counts.
+std::optional<HistoryEvent> translate(const journal::Record& r, const std::string& root) {
+    using namespace journal;
+    if ((r.flags & kWriterStarted) != 0)
+        return HistoryEvent{{}, history::kUserDropped, "the recorder restarted"};
+    if ((r.flags & kSync) != 0) return std::nullopt;
+    if ((r.flags & kKernelDropped) != 0)
+        return HistoryEvent{
+            {}, history::kKernelDropped, "events were lost (inotify queue overflow)"};
+    if ((r.flags & kSeveralNames) != 0)
+        return HistoryEvent{
+            {}, history::kUserDropped, "a file with several names changed in " + r.path};
+    if (!overlaps(r.path, root)) return std::nullopt;
+    if ((r.flags & kRecordingStarted) != 0)
+        return HistoryEvent{r.path, history::kUserDropped, "recording of " + r.path + " started"};
+    if ((r.flags & kUserDropped) != 0)
+        return HistoryEvent{r.path, history::kUserDropped,
+                            "a folder under " + r.path + " could not be watched"};
+    if ((r.flags & kRootLost) != 0)
+        return HistoryEvent{r.path, history::kUserDropped, "the watch of " + r.path + " was lost"};
+    if ((r.flags & kUnmount) != 0)
+        return HistoryEvent{r.path, history::kUnmount, "a file system was unmounted"};
+    if (!isAtOrBelow(r.path, root)) {
+        // A folder above the root made or moved in: the root is another one now.
+        if ((r.flags & kMustScanSubdirs) != 0)
+            return HistoryEvent{r.path, history::kUserDropped, r.path + " was replaced"};
+        return std::nullopt;
     }
-
-    void stop() override {
-        {
-            std::lock_guard lock(mutex_);
-            stopped_ = true;
-        }
-        wake_.notify_all();
-        if (stopFd_) {
-            const std::uint64_t one = 1;
-            [[maybe_unused]] const ssize_t n = ::write(stopFd_.get(), &one, sizeof one);
-        }
-        if (thread_.joinable()) thread_.join();
-    }
-
-  private:
-    bool stopping() {
-        std::lock_guard lock(mutex_);
-        return stopped_;
-    }
-
-    // Delivers one batch, after the configured pause; false once stopped.
-    bool deliver(std::vector<HistoryEvent> batch) {
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, options_.batchDelay, [this] { return stopped_; });
-            if (stopped_) return false;
-        }
-        queue_.post([cb = callback_, b = std::move(batch)]() mutable { cb(std::move(b)); });
-        return true;
-    }
-
-    void untrusted(std::string reason) {
-        deliver({HistoryEvent{{}, history::kUserDropped, std::move(reason)},
-                 HistoryEvent{{}, history::kHistoryDone, {}}});
-    }
-
-    void replay() {
-        // Only a folder has a history of its own; a file is read again.
-        struct stat st {};
-        if (::lstat(root_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-            return untrusted(root_ + " is not a folder");
-        const JournalHistory::Synced synced =
-            history_.sync(options_.syncTimeout, {}, stopFd_.get());
-        if (stopping()) return;
-        if (!synced.id) return untrusted(synced.failure);
-        const std::uint64_t marker = *synced.id;
-        if (journal::epochOf(since_) != journal::epochOf(marker))
-            return untrusted("identifier " + std::to_string(since_) +
-                             " belongs to another journal");
-        if (since_ > marker)
-            return untrusted("identifier " + std::to_string(since_) +
-                             " is beyond the newest record");
-        if (!history::coveringRoot(dir_, root_, since_))
-            return untrusted(root_ + " is not recorded since identifier " + std::to_string(since_));
-        std::vector<HistoryEvent> batch;
-        bool open = true;
-        bool reached = since_ == marker;
-        const journal::ReadEnd end =
-            journal::readSince(dir_, since_, [&](const journal::Record& r) {
-                if (r.id >= marker) {
-                    reached = r.id == marker;
-                    return false;
-                }
-                if (std::optional<HistoryEvent> e = translate(r)) batch.push_back(std::move(*e));
-                if (batch.size() >= options_.batchSize) {
-                    open = deliver(std::exchange(batch, {}));
-                    return open;
-                }
-                return true;
-            });
-        if (!open) return;
-        if (end == journal::ReadEnd::gap || !reached)
-            batch.push_back({{}, history::kUserDropped, "the journal has a gap"});
-        batch.push_back({{}, history::kHistoryDone, {}});
-        deliver(std::move(batch));
-    }
-
-    std::optional<HistoryEvent> translate(const journal::Record& r) const {
-        using namespace journal;
-        if ((r.flags & kWriterStarted) != 0)
-            return HistoryEvent{{}, history::kUserDropped, "the recorder restarted"};
-        if ((r.flags & kSync) != 0) return std::nullopt;
-        if ((r.flags & kKernelDropped) != 0)
-            return HistoryEvent{
-                {}, history::kKernelDropped, "events were lost (inotify queue overflow)"};
-        if ((r.flags & kSeveralNames) != 0)
-            return HistoryEvent{
-                {}, history::kUserDropped, "a file with several names changed in " + r.path};
-        if (!overlaps(r.path, root_)) return std::nullopt;
-        if ((r.flags & kRecordingStarted) != 0)
-            return HistoryEvent{r.path, history::kUserDropped,
-                                "recording of " + r.path + " started"};
-        if ((r.flags & kUserDropped) != 0)
-            return HistoryEvent{r.path, history::kUserDropped,
-                                "a folder under " + r.path + " could not be watched"};
-        if ((r.flags & kRootLost) != 0)
-            return HistoryEvent{r.path, history::kUserDropped,
-                                "the watch of " + r.path + " was lost"};
-        if ((r.flags & kUnmount) != 0)
-            return HistoryEvent{r.path, history::kUnmount, "a file system was unmounted"};
-        if (!isAtOrBelow(r.path, root_)) {
-            // A folder above the root made or moved in: the root is another one now.
-            if ((r.flags & kMustScanSubdirs) != 0)
-                return HistoryEvent{r.path, history::kUserDropped, r.path + " was replaced"};
-            return std::nullopt;
-        }
-        return HistoryEvent{r.path, r.flags & kMustScanSubdirs, {}};
-    }
-
-    const JournalHistory& history_;
-    const std::string dir_;
-    const JournalHistory::Options options_;
-    const std::string root_;
-    const std::uint64_t since_;
-    SerialQueue& queue_;
-    const HistoryCallback callback_;
-    const UniqueFd stopFd_;  // readable once stopped: ends a sync wait
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopped_ = false;
-    std::thread thread_;
-};
+    return HistoryEvent{r.path, r.flags & kMustScanSubdirs, {}};
+}
 
 }  // namespace
 
 JournalHistory::JournalHistory(std::string dir, Options options)
     : dir_(std::move(dir)), options_(options) {}
 
-std::unique_ptr<HistoryStream> JournalHistory::createStream(const std::string& root,
-                                                            std::uint64_t since, SerialQueue& queue,
-                                                            HistoryCallback callback) {
-    std::string r = root;
-    while (r.size() > 1 && r.back() == '/') r.pop_back();
-    return std::make_unique<JournalStream>(*this, dir_, options_, std::move(r), since, queue,
-                                           std::move(callback));
+void JournalHistory::replay(const std::string& rootPath, std::uint64_t since,
+                            std::chrono::steady_clock::time_point deadline,
+                            const HistorySink& sink) {
+    using Clock = std::chrono::steady_clock;
+    std::string root = rootPath;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    const auto untrusted = [&](std::string reason) {
+        if (sink({{}, history::kUserDropped, std::move(reason)}))
+            sink({{}, history::kHistoryDone, {}});
+    };
+    // Only a folder has a history of its own; a file is read again.
+    struct stat st {};
+    if (::lstat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return untrusted(root + " is not a folder");
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const Synced synced = sync(std::min(options_.syncTimeout, left));
+    if (!synced.id) {
+        if (Clock::now() >= deadline) return;
+        return untrusted(synced.failure);
+    }
+    const std::uint64_t marker = *synced.id;
+    if (journal::epochOf(since) != journal::epochOf(marker))
+        return untrusted("identifier " + std::to_string(since) + " belongs to another journal");
+    if (since > marker)
+        return untrusted("identifier " + std::to_string(since) + " is beyond the newest record");
+    if (!history::coveringRoot(dir_, root, since))
+        return untrusted(root + " is not recorded since identifier " + std::to_string(since));
+    if (options_.delay.count() > 0) {
+        std::this_thread::sleep_until(std::min(deadline, Clock::now() + options_.delay));
+        if (Clock::now() >= deadline) return;
+    }
+    bool open = true;
+    bool reached = since == marker;
+    std::size_t read = 0;
+    const journal::ReadEnd end = journal::readSince(dir_, since, [&](const journal::Record& r) {
+        if (r.id >= marker) {
+            reached = r.id == marker;
+            return false;
+        }
+        // The clock is read once in a while: a replay is millions of records at most.
+        if (++read % 1024 == 0 && Clock::now() >= deadline) return open = false;
+        if (std::optional<HistoryEvent> e = translate(r, root)) open = sink(std::move(*e));
+        return open;
+    });
+    if (!open) return;
+    if ((end == journal::ReadEnd::gap || !reached) &&
+        !sink({{}, history::kUserDropped, "the journal has a gap"}))
+        return;
+    sink({{}, history::kHistoryDone, {}});
 }
 
 std::uint64_t JournalHistory::currentEventId() {
@@ -216,7 +145,7 @@ std::uint64_t JournalHistory::currentEventId() {
 }
 
 JournalHistory::Synced JournalHistory::sync(std::chrono::milliseconds timeout,
-                                            const std::string& root, int cancelFd) const {
+                                            const std::string& root) const {
     if (!journal::writerIsRunning(dir_)) return {std::nullopt, "no recorder is running"};
     // The answer is a rename in the history folder; wait for it on inotify.
     const UniqueFd in(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
@@ -236,13 +165,8 @@ JournalHistory::Synced JournalHistory::sync(std::chrono::milliseconds timeout,
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
-        std::array<pollfd, 2> fds{pollfd{in.get(), POLLIN, 0}, pollfd{cancelFd, POLLIN, 0}};
-        const int ready = ::poll(fds.data(), cancelFd >= 0 ? 2 : 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno != EINTR) break;
-        if (cancelFd >= 0 && fds[1].revents != 0) {
-            result.failure = "cancelled";
-            break;
-        }
+        pollfd fd{in.get(), POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
         ssize_t n;
         while (waiting && (n = ::read(in.get(), buffer.data(), buffer.size())) > 0) {
             for (std::size_t at = 0; at + sizeof(inotify_event) <= static_cast<std::size_t>(n);) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,17 +19,15 @@ namespace tidewell {
 class JournalHistory : public HistorySource {
   public:
     struct Options {
-        std::size_t batchSize = 4096;
-        // Pause before each batch: lets tests see a slow history.
-        std::chrono::milliseconds batchDelay{0};
+        // Pause before reading the records: lets tests see a slow history.
+        std::chrono::milliseconds delay{0};
         std::chrono::milliseconds syncTimeout{10000};
     };
     explicit JournalHistory(std::string dir) : JournalHistory(std::move(dir), Options{}) {}
     JournalHistory(std::string dir, Options options);
 
-    std::unique_ptr<HistoryStream> createStream(const std::string& root, std::uint64_t since,
-                                                SerialQueue& queue,
-                                                HistoryCallback callback) override;
+    void replay(const std::string& root, std::uint64_t since,
+                std::chrono::steady_clock::time_point deadline, const HistorySink& sink) override;
     // The newest identifier in the journal (0 when there is none).
     std::uint64_t currentEventId() override;
 
@@ -38,9 +37,7 @@ class JournalHistory : public HistorySource {
     };
     // Asks the recorder to record `root` (when given) and to write out what
     // it holds, and waits for its answer: the identifier of its sync record.
-    // Waiting ends early when `cancelFd` (if not -1) becomes readable.
-    Synced sync(std::chrono::milliseconds timeout, const std::string& root = {},
-                int cancelFd = -1) const;
+    Synced sync(std::chrono::milliseconds timeout, const std::string& root = {}) const;
 
   private:
     std::string dir_;

@@ -155,12 +155,12 @@ TEST_F(Recording, SlowHistoryMissesTheDeadline) {
     const std::uint64_t since = now();
     tree.write("a/x", 10);
     JournalHistory::Options slow;
-    slow.batchDelay = std::chrono::milliseconds(400);
+    slow.delay = std::chrono::seconds(5);
     const auto started = std::chrono::steady_clock::now();
     const ChangeTracker::Answer answer = ask(since, 100, 0.1, slow);
     EXPECT_FALSE(answer.changes);
     EXPECT_NE(answer.reason.find("no answer within"), std::string::npos) << answer.reason;
-    // The late batch is dropped with the stream, without holding the caller long.
+    // The deadline ends the pause: the caller is not held for it.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
 }
 
@@ -379,62 +379,60 @@ TEST(HistoryRecording, ARecorderAskedByAnotherWatchesTheWholeTree) {
     EXPECT_EQ(updated.differenceFromFreshScan(), "");
 }
 
-// A history that delivers what a test scripts, for the tracker's own rules.
+// A history that hands out what a test scripts, pausing before each event.
 class ScriptedHistory : public HistorySource {
   public:
-    std::vector<std::vector<HistoryEvent>> batches;
+    std::vector<HistoryEvent> events;
     std::chrono::milliseconds pause{0};
+    int handedOut = 0;
 
-    std::unique_ptr<HistoryStream> createStream(const std::string&, std::uint64_t,
-                                                SerialQueue& queue,
-                                                HistoryCallback callback) override {
-        struct Stream : HistoryStream {
-            ScriptedHistory* self;
-            SerialQueue* queue;
-            HistoryCallback cb;
-            bool start() override {
-                auto delay = std::chrono::milliseconds(0);
-                for (const auto& b : self->batches) {
-                    delay += self->pause;
-                    queue->postAfter(delay, [cb = cb, b] { cb(b); });
-                }
-                return true;
-            }
-            void stop() override {}
-        };
-        auto s = std::make_unique<Stream>();
-        s->self = this;
-        s->queue = &queue;
-        s->cb = std::move(callback);
-        return s;
+    void replay(const std::string&, std::uint64_t, std::chrono::steady_clock::time_point deadline,
+                const HistorySink& sink) override {
+        handedOut = 0;
+        for (const HistoryEvent& e : events) {
+            std::this_thread::sleep_for(pause);
+            if (std::chrono::steady_clock::now() >= deadline) return;
+            ++handedOut;
+            if (!sink(e)) return;
+        }
     }
     std::uint64_t currentEventId() override { return 1; }
 };
 
-TEST(ChangeTrackerRules, BatchesAnswerExactlyOnce) {
+TEST(ChangeTrackerRules, TheFirstDecidingEventAnswers) {
     const HistoryEvent done{{}, history::kHistoryDone, {}};
     ScriptedHistory h;
-    h.batches = {{done}};
+    h.events = {done};
     auto a = ChangeTracker::ask(h, "/r", 0, 10, 5);
     ASSERT_TRUE(a.changes);
     EXPECT_TRUE(a.changes->changedDirs.empty() && a.changes->subtreeDirs.empty());
 
-    h.batches = {{{"/r/x", history::kMustScanSubdirs, {}}, {"/r/y/", 0, {}}}, {done}};
+    h.events = {{"/r/x", history::kMustScanSubdirs, {}}, {"/r/y/", 0, {}}, done};
     a = ChangeTracker::ask(h, "/r", 0, 10, 5);
     ASSERT_TRUE(a.changes);
     EXPECT_EQ(a.changes->subtreeDirs, std::vector<std::string>{"/r/x"});
     EXPECT_EQ(a.changes->changedDirs, std::vector<std::string>{"/r/y/"});
 
-    h.batches = {{{"/r/x", 0, {}}, {{}, history::kKernelDropped, "lost"}, done}};
+    // An unreliable mark stops the replay there.
+    h.events = {{"/r/x", 0, {}}, {{}, history::kKernelDropped, "lost"}, {"/r/z", 0, {}}, done};
     a = ChangeTracker::ask(h, "/r", 0, 10, 5);
     EXPECT_FALSE(a.changes);
     EXPECT_EQ(a.reason, "lost");
+    EXPECT_EQ(h.handedOut, 2);
 
-    // A deadline before history-done; the later batch finds the answer given.
-    h.batches = {{{"/r/x", 0, {}}}, {done}};
+    // One event over the limit is enough.
+    h.events = {{"/r/a", 0, {}}, {"/r/b", 0, {}}, {"/r/c", 0, {}}, done};
+    a = ChangeTracker::ask(h, "/r", 0, 2, 5);
+    EXPECT_FALSE(a.changes);
+    EXPECT_EQ(a.reason, "more than 2 events");
+    EXPECT_EQ(h.handedOut, 3);
+
+    // A replay that ends at the deadline, before history-done, is no answer.
+    h.events = {{"/r/x", 0, {}}, done};
     h.pause = std::chrono::milliseconds(300);
     a = ChangeTracker::ask(h, "/r", 0, 10, 0.05);
     EXPECT_FALSE(a.changes);
+    EXPECT_NE(a.reason.find("no answer within"), std::string::npos) << a.reason;
 }
 
 }  // namespace
