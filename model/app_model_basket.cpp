@@ -31,11 +31,10 @@ bool isAttachedTo(const FileNode* node, const FileNode* root) {
 }  // namespace
 
 FileNode* AppModel::hoveredNode() const {
+    // A node's parent link is cleared when it leaves its folder, so the link
+    // alone says whether it is a child of the focus.
     FileNode* f = focus();
-    if (!hovered_ || f == nullptr) return nullptr;
-    for (FileNode* c : f->children())
-        if (c == hovered_.get()) return c;
-    return nullptr;
+    return hovered_ && f != nullptr && hovered_->parent() == f ? hovered_.get() : nullptr;
 }
 
 bool AppModel::isInBasket(const FileNode* node) const {
