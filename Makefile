@@ -74,6 +74,7 @@ bench: build
 	$(BUILD)/bench/tidewell-analysis-bench /tmp/tidewell-bench/tree-1000000
 	$(BUILD)/bench/tidewell-map-bench
 	$(BUILD)/bench/tidewell-list-bench
+	bench/run-results-bench $(BUILD) /tmp/tidewell-bench/tree-1000000
 
 # Every test, the Qt layers too, under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps
