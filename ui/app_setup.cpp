@@ -5,8 +5,12 @@
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPalette>
 #include <QQuickStyle>
+#include <QQuickWindow>
 #include <QTranslator>
 
 #include "map_text.h"
@@ -47,9 +51,35 @@ QPalette darkPalette() {
     return p;
 }
 
+// Where OpenGL is only Mesa's software rasteriser (no GPU, a virtual
+// machine, Xvfb), Qt Quick's own software renderer draws these screens
+// faster, as it redraws only what changed, and without the rasteriser's
+// hundred megabytes. Where OpenGL cannot be had at all it is the one that
+// works. A backend chosen through Qt's variables is left alone.
+void chooseRenderer() {
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") ||
+        qEnvironmentVariableIsSet("QSG_RHI_BACKEND") ||
+        QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return;
+    bool software = true;
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext context;
+    if (context.create() && context.makeCurrent(&surface)) {
+        const auto* name =
+            reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+        const QByteArray renderer = QByteArray(name != nullptr ? name : "").toLower();
+        software = renderer.contains("llvmpipe") || renderer.contains("softpipe") ||
+                   renderer.contains("software rasterizer") || renderer.contains("swrast");
+        context.doneCurrent();
+    }
+    if (software) QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
+
 }  // namespace
 
 void prepareInterface(QGuiApplication& app) {
+    chooseRenderer();
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QGuiApplication::setPalette(darkPalette());
     // The default face of every text that does not set its own: 14 regular.
