@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QQuickView>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>

@@ -52,8 +52,9 @@ double clickToFrame(tidewell::QuickCleanWindow& panel) {
     });
     timer.start();
     panel.toggleBeside(kTrayIcon);
-    QTest::qWaitFor([&] { return drawn; }, 10000);
+    const bool inTime = QTest::qWaitFor([&] { return drawn; }, 10000);
     QObject::disconnect(connection);
+    if (!inTime) ms = -1;  // never drawn
     panel.hide();
     QTest::qWait(50);  // let the hide settle, as between two real clicks
     return ms;

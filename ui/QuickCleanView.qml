@@ -94,199 +94,11 @@ Rectangle {
             clip: true
             model: view.panel
 
-            delegate: Item {
-                id: row
-
-                required property string rowId
-                required property string name
-                required property string symbol
-                required property string warning
-                required property string errorText
-                required property bool isMeasuring
-                required property bool isCleaning
-                required property string sizeText
-                required property color sizeColor
-                required property string buttonText
-                required property bool confirming
-
-                objectName: "quickCleanRow"
-                width: rows.width
-                height: 46
-
-                HoverHandler {
-                    id: rowHover
-                }
-
-                Rectangle {
-                    anchors.fill: parent
-                    anchors.leftMargin: 6
-                    anchors.rightMargin: 6
-                    radius: 7
-                    color: Theme.rowHover
-                    visible: rowHover.hovered
-                }
-
-                IconTile {
-                    id: tile
-
-                    anchors.left: parent.left
-                    anchors.leftMargin: 14
-                    anchors.verticalCenter: parent.verticalCenter
-                    implicitWidth: 28
-                    implicitHeight: 28
-                    cornerRadius: 7
-                    symbol: row.symbol
-                    symbolSize: 14
-                }
-
-                Column {
-                    anchors.left: tile.right
-                    anchors.leftMargin: 10
-                    anchors.right: size.left
-                    anchors.rightMargin: 8
-                    anchors.verticalCenter: parent.verticalCenter
-                    spacing: 2
-
-                    Row {
-                        width: parent.width
-                        spacing: 5
-
-                        Text {
-                            objectName: "quickCleanName"
-                            width: Math.min(implicitWidth, parent.width - (triangle.visible ? triangle.width + 5 : 0))
-                            text: row.name
-                            elide: Text.ElideRight
-                            font: Theme.font(13, Font.Medium)
-                            color: Theme.textPrimary
-                        }
-
-                        Icon {
-                            id: triangle
-
-                            objectName: "quickCleanWarning"
-                            anchors.verticalCenter: parent.verticalCenter
-                            visible: row.warning !== ""
-                            symbol: "exclamationmark.triangle.fill"
-                            size: 11
-                            color: Theme.warning
-
-                            HoverHandler {
-                                id: triangleHover
-                            }
-
-                            ToolTip {
-                                objectName: "quickCleanWarningTip"
-                                visible: triangleHover.hovered
-                                delay: 400
-                                text: row.warning
-                                width: Math.min(implicitWidth, 280)
-                            }
-                        }
-                    }
-
-                    Text {
-                        objectName: "quickCleanError"
-                        width: parent.width
-                        visible: row.errorText !== ""
-                        text: row.errorText
-                        elide: Text.ElideRight
-                        font: Theme.font(11, Font.Normal)
-                        color: Theme.danger
-                    }
-                }
-
-                Item {
-                    id: size
-
-                    anchors.right: folderButton.left
-                    anchors.rightMargin: 4
-                    anchors.verticalCenter: parent.verticalCenter
-                    width: Math.max(sizeLabel.implicitWidth, 14)
-                    height: 20
-
-                    BusyIndicator {
-                        objectName: "quickCleanMeasuring"
-                        anchors.centerIn: parent
-                        visible: row.isMeasuring
-                        running: visible
-                        implicitWidth: 14
-                        implicitHeight: 14
-                        padding: 0
-                    }
-
-                    Text {
-                        id: sizeLabel
-
-                        objectName: "quickCleanSize"
-                        anchors.right: parent.right
-                        anchors.verticalCenter: parent.verticalCenter
-                        visible: !row.isMeasuring
-                        text: row.sizeText
-                        font: Theme.digitsFont(12.5, Font.Normal)
-                        color: row.sizeColor
-                    }
-                }
-
-                PanelIconButton {
-                    id: folderButton
-
-                    objectName: "quickCleanFolder"
-                    anchors.right: emptyButton.left
-                    anchors.rightMargin: 4
-                    anchors.verticalCenter: parent.verticalCenter
-                    symbol: "folder"
-                    tooltip: "Klasörü Dosya Yöneticisinde aç"
-                    onClicked: view.panel.openFolder(row.rowId)
-                }
-
-                // Empty: asks first ("Emin misin?"), empties on the second press.
-                Rectangle {
-                    id: emptyButton
-
-                    objectName: "quickCleanEmpty"
-                    readonly property string label: row.buttonText
-                    readonly property bool hovering: emptyArea.containsMouse
-
-                    anchors.right: parent.right
-                    anchors.rightMargin: 12
-                    anchors.verticalCenter: parent.verticalCenter
-                    width: Math.max(emptyLabel.implicitWidth + 18, 74)
-                    height: 24
-                    radius: 6
-                    enabled: !row.isCleaning
-                    color: row.confirming ? Theme.danger : Qt.rgba(1, 1, 1, hovering && enabled ? 0.12 : 0.07)
-                    border.color: row.confirming ? "transparent" : Theme.cardStroke
-                    border.width: 1
-
-                    BusyIndicator {
-                        objectName: "quickCleanCleaning"
-                        anchors.centerIn: parent
-                        visible: row.isCleaning
-                        running: visible
-                        implicitWidth: 14
-                        implicitHeight: 14
-                        padding: 0
-                    }
-
-                    Text {
-                        id: emptyLabel
-
-                        anchors.centerIn: parent
-                        visible: !row.isCleaning
-                        text: emptyButton.label
-                        font: Theme.font(12, Font.Medium)
-                        color: row.confirming ? "white" : Theme.controlText
-                    }
-
-                    MouseArea {
-                        id: emptyArea
-
-                        anchors.fill: parent
-                        hoverEnabled: true
-                        enabled: emptyButton.enabled
-                        onClicked: view.panel.pressEmpty(row.rowId)
-                    }
-                }
+            // The rows reach the panel through their view: a delegate with
+            // required properties sees nothing else of this file.
+            delegate: QuickCleanRow {
+                width: ListView.view.width
+                panel: ListView.view.model as QuickCleanPanel
             }
         }
 
@@ -422,5 +234,201 @@ Rectangle {
         ToolTip.visible: iconArea.containsMouse
         ToolTip.delay: 600
         ToolTip.text: tooltip
+    }
+
+    // One cache folder: tile, name (and warning), size, open and empty buttons.
+    component QuickCleanRow: Item {
+        id: row
+
+        required property QuickCleanPanel panel
+        required property string rowId
+        required property string name
+        required property string symbol
+        required property string warning
+        required property string errorText
+        required property bool isMeasuring
+        required property bool isCleaning
+        required property string sizeText
+        required property color sizeColor
+        required property string buttonText
+        required property bool confirming
+
+        objectName: "quickCleanRow"
+        height: 46
+
+        HoverHandler {
+            id: rowHover
+        }
+
+        Rectangle {
+            anchors.fill: parent
+            anchors.leftMargin: 6
+            anchors.rightMargin: 6
+            radius: 7
+            color: Theme.rowHover
+            visible: rowHover.hovered
+        }
+
+        IconTile {
+            id: tile
+
+            anchors.left: parent.left
+            anchors.leftMargin: 14
+            anchors.verticalCenter: parent.verticalCenter
+            implicitWidth: 28
+            implicitHeight: 28
+            cornerRadius: 7
+            symbol: row.symbol
+            symbolSize: 14
+        }
+
+        Column {
+            anchors.left: tile.right
+            anchors.leftMargin: 10
+            anchors.right: size.left
+            anchors.rightMargin: 8
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 2
+
+            Row {
+                width: parent.width
+                spacing: 5
+
+                Text {
+                    objectName: "quickCleanName"
+                    width: Math.min(implicitWidth, parent.width - (triangle.visible ? triangle.width + 5 : 0))
+                    text: row.name
+                    elide: Text.ElideRight
+                    font: Theme.font(13, Font.Medium)
+                    color: Theme.textPrimary
+                }
+
+                Icon {
+                    id: triangle
+
+                    objectName: "quickCleanWarning"
+                    anchors.verticalCenter: parent.verticalCenter
+                    visible: row.warning !== ""
+                    symbol: "exclamationmark.triangle.fill"
+                    size: 11
+                    color: Theme.warning
+
+                    HoverHandler {
+                        id: triangleHover
+                    }
+
+                    ToolTip {
+                        objectName: "quickCleanWarningTip"
+                        visible: triangleHover.hovered
+                        delay: 400
+                        text: row.warning
+                        width: Math.min(implicitWidth, 280)
+                    }
+                }
+            }
+
+            Text {
+                objectName: "quickCleanError"
+                width: parent.width
+                visible: row.errorText !== ""
+                text: row.errorText
+                elide: Text.ElideRight
+                font: Theme.font(11, Font.Normal)
+                color: Theme.danger
+            }
+        }
+
+        Item {
+            id: size
+
+            anchors.right: folderButton.left
+            anchors.rightMargin: 4
+            anchors.verticalCenter: parent.verticalCenter
+            width: Math.max(sizeLabel.implicitWidth, 14)
+            height: 20
+
+            BusyIndicator {
+                objectName: "quickCleanMeasuring"
+                anchors.centerIn: parent
+                visible: row.isMeasuring
+                running: visible
+                implicitWidth: 14
+                implicitHeight: 14
+                padding: 0
+            }
+
+            Text {
+                id: sizeLabel
+
+                objectName: "quickCleanSize"
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                visible: !row.isMeasuring
+                text: row.sizeText
+                font: Theme.digitsFont(12.5, Font.Normal)
+                color: row.sizeColor
+            }
+        }
+
+        PanelIconButton {
+            id: folderButton
+
+            objectName: "quickCleanFolder"
+            anchors.right: emptyButton.left
+            anchors.rightMargin: 4
+            anchors.verticalCenter: parent.verticalCenter
+            symbol: "folder"
+            tooltip: "Klasörü Dosya Yöneticisinde aç"
+            onClicked: row.panel.openFolder(row.rowId)
+        }
+
+        // Empty: asks first ("Emin misin?"), empties on the second press.
+        Rectangle {
+            id: emptyButton
+
+            objectName: "quickCleanEmpty"
+            readonly property string label: row.buttonText
+            readonly property bool hovering: emptyArea.containsMouse
+
+            anchors.right: parent.right
+            anchors.rightMargin: 12
+            anchors.verticalCenter: parent.verticalCenter
+            width: Math.max(emptyLabel.implicitWidth + 18, 74)
+            height: 24
+            radius: 6
+            enabled: !row.isCleaning
+            color: row.confirming ? Theme.danger : Qt.rgba(1, 1, 1, hovering && enabled ? 0.12 : 0.07)
+            border.color: row.confirming ? "transparent" : Theme.cardStroke
+            border.width: 1
+
+            BusyIndicator {
+                objectName: "quickCleanCleaning"
+                anchors.centerIn: parent
+                visible: row.isCleaning
+                running: visible
+                implicitWidth: 14
+                implicitHeight: 14
+                padding: 0
+            }
+
+            Text {
+                id: emptyLabel
+
+                anchors.centerIn: parent
+                visible: !row.isCleaning
+                text: emptyButton.label
+                font: Theme.font(12, Font.Medium)
+                color: row.confirming ? "white" : Theme.controlText
+            }
+
+            MouseArea {
+                id: emptyArea
+
+                anchors.fill: parent
+                hoverEnabled: true
+                enabled: emptyButton.enabled
+                onClicked: row.panel.pressEmpty(row.rowId)
+            }
+        }
     }
 }
