@@ -13,6 +13,7 @@
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVersionNumber>
 
 #include <cstdio>
@@ -75,8 +76,9 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addOption({{QStringLiteral("v"), QStringLiteral("version")},
                       QStringLiteral("Print the version and build, then exit.")});
-    QCommandLineOption startupFigure(QStringLiteral("startup-figure"),
-                                     QStringLiteral("Print when the first frame was drawn, then quit."));
+    QCommandLineOption startupFigure(
+        QStringLiteral("startup-figure"),
+        QStringLiteral("Print when the first frame was drawn, then quit."));
     startupFigure.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(startupFigure);
     parser.addPositionalArgument(QStringLiteral("PATH"),
@@ -124,6 +126,17 @@ int main(int argc, char** argv) {
     QQuickWindow* window = hub.openWindow();
     if (window == nullptr) return 1;
     if (parser.isSet(startupFigure)) reportFirstFrame(*window, sinceMain);
+    if (tray) {
+        // Loading the panel's view takes about 0.2 s: done once the window is
+        // up, a tray click shows the panel at its next frame.
+        QObject::connect(
+            window, &QQuickWindow::frameSwapped, &quickCleanWindow,
+            [&quickCleanWindow] {
+                QTimer::singleShot(0, &quickCleanWindow,
+                                   [&quickCleanWindow] { quickCleanWindow.prepare(); });
+            },
+            Qt::SingleShotConnection);
+    }
     updates.startSchedule();
     return QApplication::exec();
 }

@@ -29,10 +29,10 @@ void askFileManager(const QString& method, const QString& path, void (*fallback)
         fallback(path);
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"),
-        QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), method);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+                                       QStringLiteral("/org/freedesktop/FileManager1"),
+                                       QStringLiteral("org.freedesktop.FileManager1"), method);
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kRevealTimeoutMs));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,

@@ -100,7 +100,7 @@ QString accusativeName(const QString& name) {
                frontRounded.contains(c);
     };
     // How a last digit is read: its last vowel, and whether the word ends in it.
-    static const char* const digitWords[] = {"sıfır", "bir", "iki", "üç",    "dört",
+    static const char* const digitWords[] = {"sıfır", "bir",  "iki",  "üç",    "dört",
                                              "beş",   "altı", "yedi", "sekiz", "dokuz"};
     const QString trimmed = name.trimmed();
     QString spoken = trimmed.section(QLatin1Char(' '), -1);
@@ -112,10 +112,10 @@ QString accusativeName(const QString& name) {
     for (QChar c : spoken)
         if (isVowel(c)) last = c;
     const bool endsInVowel = !spoken.isEmpty() && isVowel(spoken.back());
-    QString ending = frontUnrounded.contains(last)  ? QStringLiteral("i")
-                     : backRounded.contains(last)   ? QStringLiteral("u")
-                     : frontRounded.contains(last)  ? QStringLiteral("ü")
-                                                    : QStringLiteral("ı");
+    QString ending = frontUnrounded.contains(last) ? QStringLiteral("i")
+                     : backRounded.contains(last)  ? QStringLiteral("u")
+                     : frontRounded.contains(last) ? QStringLiteral("ü")
+                                                   : QStringLiteral("ı");
     return trimmed + u'\'' + (endsInVowel ? QStringLiteral("y") : QString()) + ending;
 }
 

@@ -34,8 +34,7 @@ QImage traySymbol(int pixels) {
     QPainterPath slicePath(slice.center());
     slicePath.arcTo(slice, 0, 90);
     slicePath.closeSubpath();
-    const QPen edge(QColor(20, 20, 26, 220), rim * 1.6, Qt::SolidLine, Qt::RoundCap,
-                    Qt::RoundJoin);
+    const QPen edge(QColor(20, 20, 26, 220), rim * 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(edge);
     p.setBrush(Qt::NoBrush);
     p.drawPath(bodyPath);

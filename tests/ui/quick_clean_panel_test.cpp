@@ -127,7 +127,9 @@ TEST(QuickCleanPanel, RowsSizesAndTheirColours) {
     p.model->setMeasured(kNpm, 2'000'000'000);
     p.model->setMeasured(kPip, 500'000'000);
     p.model->setMeasured(kTrash, std::nullopt);
-    const auto sizeOf = [&](const QString& id) { return part(rowItem(view, id), "quickCleanSize"); };
+    const auto sizeOf = [&](const QString& id) {
+        return part(rowItem(view, id), "quickCleanSize");
+    };
     EXPECT_EQ(sizeOf(kArchives)->property("color").value<QColor>(), QColor(255, 123, 114));
     EXPECT_EQ(sizeOf(kNpm)->property("color").value<QColor>(), QColor(255, 179, 71));
     EXPECT_EQ(sizeOf(kPip)->property("color").value<QColor>(), QColor(139, 139, 147));
@@ -143,7 +145,9 @@ TEST(QuickCleanPanel, EmptyingAsksFirstOnOneRowAtATime) {
     Panel p;
     QQuickView* view = p.show();
     ASSERT_TRUE(p.measured());
-    const auto button = [&](const QString& id) { return part(rowItem(view, id), "quickCleanEmpty"); };
+    const auto button = [&](const QString& id) {
+        return part(rowItem(view, id), "quickCleanEmpty");
+    };
 
     p.click(button(kNpm));
     EXPECT_EQ(emptyLabel(view, kNpm), QStringLiteral("Emin misin?"));
@@ -218,8 +222,7 @@ TEST(QuickCleanPanel, PlacedBesideTheTrayOnScreen) {
     EXPECT_EQ(panelPosition(QRect(1000, 1052, 24, 24), size, screen, QRect(0, 0, 1920, 1048)),
               QPoint(841, 746));
     // Vertical panels on the left and on the right: beside them.
-    EXPECT_EQ(panelPosition(QRect(4, 500, 24, 24), size, screen, QRect(32, 0, 1888, 1080)).x(),
-              34);
+    EXPECT_EQ(panelPosition(QRect(4, 500, 24, 24), size, screen, QRect(32, 0, 1888, 1080)).x(), 34);
     EXPECT_EQ(panelPosition(QRect(1892, 600, 24, 24), size, screen, QRect(0, 0, 1888, 1080)),
               QPoint(1546, 461));
 }
