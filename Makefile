@@ -78,6 +78,8 @@ bench: build
 	$(BUILD)/bench/tidewell-analysis-bench /tmp/tidewell-bench/tree-1000000
 	$(BUILD)/bench/tidewell-map-bench
 	$(BUILD)/bench/tidewell-list-bench
+	$(BUILD)/bench/tidewell-panel-bench
+	bench/run-startup-bench $(BUILD)/app/tidewell
 
 # Every test, the Qt layers too, under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps
