@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Brackwater"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TIDEWELL_VERSION));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Tidewell"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("tidewell"));
+    // The desktop entry's name, so that Wayland compositors find its icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.quillon.Tidewell"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tidewell: where the space on a disk goes"));
