@@ -1,6 +1,7 @@
 # Front door: `make run` opens Tidewell, `make test` runs the tests.
 #
 #   make screenshots     every screen and dialog as PNG files in $(BUILD)/screenshots/
+#   make package         the Debian package, $(BUILD)/tidewell_VERSION_ARCH.deb
 #   make test            the normal build (warnings are errors) and every test
 #   make sanitize-test   every test again under AddressSanitizer and UndefinedBehaviorSanitizer
 #   make tsan-test       the threaded core tests (ctest label tsan) under ThreadSanitizer
@@ -36,7 +37,7 @@ endef
 SANITIZE_CONFIGURE = cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
                      -DTIDEWELL_SANITIZE=address,undefined -DTIDEWELL_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 
-.PHONY: all deps configure build run screenshots test bench sanitize-test tsan-test fuzz ci clean
+.PHONY: all deps configure build run screenshots package test bench sanitize-test tsan-test fuzz ci clean
 
 all: build
 
@@ -60,6 +61,9 @@ screenshots: build
 	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1 $(BUILD)/app/tidewell-screenshots $(BUILD)/screenshots
 	QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 $(BUILD)/app/tidewell-screenshots $(BUILD)/screenshots
 
+package: build
+	cmake --build $(BUILD) --target package
+
 test: build
 	$(call run_ctest,$(BUILD))
 
@@ -75,6 +79,8 @@ bench: build
 	$(BUILD)/bench/tidewell-map-bench
 	$(BUILD)/bench/tidewell-list-bench
 	bench/run-results-bench $(BUILD) /tmp/tidewell-bench/tree-1000000
+	$(BUILD)/bench/tidewell-panel-bench
+	bench/run-startup-bench $(BUILD)/app/tidewell
 
 # Every test, the Qt layers too, under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps

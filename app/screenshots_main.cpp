@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QQuickView>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +23,8 @@
 #include "app_model.h"
 #include "app_setup.h"
 #include "quick_clean_model.h"
+#include "quick_clean_window.h"
+#include "tray_icon.h"
 #include "update_checker.h"
 #include "window_hub.h"
 
@@ -159,6 +163,64 @@ bool shootResults(AppModel& model, Shooter& shooter, const QDir& demo) {
     return ok;
 }
 
+// The quick-clean panel with sizes in each colour and a question pending,
+// the panel without access, and the tray symbol on dark and light panels.
+bool shootQuickClean(QQmlEngine& engine, tidewell::QuickCleanModel& quickClean,
+                     tidewell::WindowHub& hub, const QDir& home, const QString& outDir,
+                     const QString& suffix) {
+    const std::pair<const char*, qint64> caches[] = {
+        {"Library/Developer/Xcode/DerivedData", 6'200'000'000},
+        {"Library/Developer/Xcode/Archives", 2'400'000'000},
+        {".npm", 640'000'000},
+        {".cache/pip", 85'000'000},
+        {".cache/yarn", -1},
+        {".gradle/caches", 1'300'000'000}};
+    for (const auto& [path, bytes] : caches) home.mkpath(QString::fromLatin1(path));
+    QDir().mkpath(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Trash/files"));
+    quickClean.rebuildRows();
+    tidewell::QuickCleanWindow panel(engine, quickClean, hub);
+    panel.showAsWindow();
+    if (!QTest::qWaitForWindowExposed(panel.view()) ||
+        !QTest::qWaitFor([&] { return !quickClean.isRefreshing(); }, 10000))
+        return false;
+    for (const auto& [path, bytes] : caches)
+        quickClean.setMeasured(QString::fromLatin1(path),
+                               bytes >= 0 ? std::optional<qint64>(bytes) : std::nullopt);
+    quickClean.setMeasured(QString::fromLatin1(tidewell::kHomeTrashFiles), 12'000'000);
+    panel.panel().pressEmpty(QStringLiteral(".npm"));
+    Shooter shooter(*panel.view(), outDir, suffix);
+    shooter.settle();
+    bool ok = shooter.shoot(QStringLiteral("quick-clean"));
+    panel.hide();
+
+    tidewell::QuickCleanModel locked(home.filePath(QStringLiteral("yok")));
+    tidewell::QuickCleanWindow lockedPanel(engine, locked, hub);
+    lockedPanel.showAsWindow();
+    if (!QTest::qWaitForWindowExposed(lockedPanel.view())) return false;
+    Shooter lockedShooter(*lockedPanel.view(), outDir, suffix);
+    lockedShooter.settle();
+    ok &= lockedShooter.shoot(QStringLiteral("quick-clean-locked"));
+
+    // The symbol at 16 and 22 px on a dark and a light panel, then six times
+    // larger, pixel for pixel.
+    QImage strip(2 * (16 + 22 + 3 * 8), 2 * 30, QImage::Format_ARGB32);
+    QPainter p(&strip);
+    for (int band = 0; band < 2; ++band) {
+        p.fillRect(0, band * 30, strip.width(), 30,
+                   band == 0 ? QColor(36, 36, 42) : QColor(236, 236, 238));
+        int x = 8;
+        for (int size : {16, 22}) {
+            p.drawImage(x, band * 30 + (30 - size) / 2, tidewell::traySymbol(size));
+            x += size + 8;
+        }
+    }
+    p.end();
+    const QString path = QDir(outDir).filePath(QStringLiteral("tray-icon%1.png").arg(suffix));
+    ok &= strip.scaled(strip.size() * 6).save(path);
+    std::printf("%s\n", qPrintable(path));
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -243,6 +305,8 @@ int main(int argc, char** argv) {
     model.setErrorMessage(std::nullopt);
     shooter.settle();
 
+    // The menu as a desktop without a tray shows it, with "Hızlı Temizlik".
+    hub.setOffersQuickClean(true);
     if (QQuickItem* menuButton = findItem(*window, "menuButton")) {
         QMetaObject::invokeMethod(menuButton, "clicked");
         shooter.settle();
@@ -295,5 +359,8 @@ int main(int argc, char** argv) {
         model.setQuickLookURL(QUrl());
         shooter.settle();
     }
+
+    ok &= shootQuickClean(engine, quickClean, hub, QDir(root.filePath(QStringLiteral("home"))),
+                          outDir, suffix);
     return ok ? 0 : 1;
 }

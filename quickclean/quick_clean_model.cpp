@@ -131,6 +131,14 @@ QCoro::Task<> QuickCleanModel::refreshTask(std::shared_ptr<RefreshRun> run) {
     emit self->isRefreshingChanged();
 }
 
+void QuickCleanModel::setMeasured(const QString& relativePath, std::optional<qint64> bytes) {
+    Row* row = findRow(relativePath);
+    if (!row) return;
+    row->bytes = bytes;
+    row->isMeasuring = false;
+    emit rowsChanged();
+}
+
 // ---- emptying --------------------------------------------------------------------
 
 void QuickCleanModel::clean(const QString& relativePath) {

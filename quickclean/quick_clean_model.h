@@ -70,6 +70,9 @@ class QuickCleanModel : public QObject {
     // Empties the folder of the target with this relative path.
     Q_INVOKABLE void clean(const QString& relativePath);
     void clean(const QuickCleanTarget& target) { clean(target.relativePath); }
+    // Sets the row's size as a finished measurement would: for showing the
+    // panel in a known state (screenshots, tests).
+    void setMeasured(const QString& relativePath, std::optional<qint64> bytes);
 
   signals:
     void rowsChanged();

@@ -71,6 +71,15 @@ Item {
             onTriggered: root.hub.openWindow()
         }
 
+        // Where the desktop has no tray, the quick-clean panel opens from here.
+        AppMenuItem {
+            objectName: "quickCleanMenuItem"
+            text: "Hızlı Temizlik"
+            visible: root.hub.offersQuickClean
+            height: visible ? implicitHeight : 0
+            onTriggered: root.hub.openQuickClean()
+        }
+
         AppMenuItem {
             text: "Güncellemeleri Denetle…"
             enabled: root.updates.canCheckForUpdates

@@ -28,6 +28,11 @@ QtObject {
     readonly property color tileTop: Qt.rgba(58 / 255, 58 / 255, 66 / 255, 1)
     readonly property color tileBottom: Qt.rgba(38 / 255, 38 / 255, 44 / 255, 1)
     readonly property color logoShadow: Qt.rgba(255 / 255, 107 / 255, 107 / 255, 0.28)
+    // The quick-clean panel's window, its hovered rows and its warning triangles.
+    readonly property color panelFill: Qt.rgba(28 / 255, 28 / 255, 34 / 255, 1)
+    readonly property color panelStroke: Qt.rgba(1, 1, 1, 0.1)
+    readonly property color rowHover: Qt.rgba(1, 1, 1, 0.06)
+    readonly property color warning: Qt.rgba(255 / 255, 179 / 255, 71 / 255, 1)
     readonly property color accentShadow: Qt.rgba(10 / 255, 123 / 255, 255 / 255, 0.35)
 
     readonly property var backgroundGradient: [backgroundTop, backgroundMiddle, backgroundBottom]

@@ -18,6 +18,30 @@ void openContainingFolder(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
+void openFolder(const QString& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+// Asks the file manager's `method` for `path`; `fallback` when it cannot answer.
+void askFileManager(const QString& method, const QString& path, void (*fallback)(const QString&)) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        fallback(path);
+        return;
+    }
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+                                       QStringLiteral("/org/freedesktop/FileManager1"),
+                                       QStringLiteral("org.freedesktop.FileManager1"), method);
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kRevealTimeoutMs));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [watcher, path, fallback] {
+                         if (watcher->isError()) fallback(path);
+                         watcher->deleteLater();
+                     });
+}
+
 }  // namespace
 
 QUrl nodeFileUrl(const QString& path, bool isDirectory) {
@@ -27,21 +51,11 @@ QUrl nodeFileUrl(const QString& path, bool isDirectory) {
 }
 
 void revealInFileManager(const QString& path) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        openContainingFolder(path);
-        return;
-    }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"),
-        QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kRevealTimeoutMs));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, path] {
-        if (watcher->isError()) openContainingFolder(path);
-        watcher->deleteLater();
-    });
+    askFileManager(QStringLiteral("ShowItems"), path, &openContainingFolder);
+}
+
+void openFolderInFileManager(const QString& path) {
+    askFileManager(QStringLiteral("ShowFolders"), path, &openFolder);
 }
 
 }  // namespace tidewell

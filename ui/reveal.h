@@ -11,6 +11,10 @@ namespace tidewell {
 // within a short time, opens the containing folder instead. Never blocks.
 void revealInFileManager(const QString& path);
 
+// Opens the folder `path` itself in the file manager, the same way
+// (org.freedesktop.FileManager1.ShowFolders, else the folder's URL).
+void openFolderInFileManager(const QString& path);
+
 // A file URL of `path`, ending in "/" exactly when it names a folder.
 QUrl nodeFileUrl(const QString& path, bool isDirectory);
 

@@ -7,6 +7,7 @@
 #include <unicode/reldatefmt.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -87,6 +88,35 @@ QString scanLocationLine(const QString& pickedFolderName) {
 
 QString scanPathLine(const QString& currentPath) {
     return currentPath.isEmpty() ? QStringLiteral("taranıyor…") : currentPath;
+}
+
+QString accusativeName(const QString& name) {
+    static const QString frontUnrounded = QStringLiteral("eiEİ");
+    static const QString backUnrounded = QStringLiteral("aıAI");
+    static const QString backRounded = QStringLiteral("ouOU");
+    static const QString frontRounded = QStringLiteral("öüÖÜ");
+    const auto isVowel = [&](QChar c) {
+        return frontUnrounded.contains(c) || backUnrounded.contains(c) || backRounded.contains(c) ||
+               frontRounded.contains(c);
+    };
+    // How a last digit is read: its last vowel, and whether the word ends in it.
+    static const char* const digitWords[] = {"sıfır", "bir",  "iki",  "üç",    "dört",
+                                             "beş",   "altı", "yedi", "sekiz", "dokuz"};
+    const QString trimmed = name.trimmed();
+    QString spoken = trimmed.section(QLatin1Char(' '), -1);
+    if (!spoken.isEmpty() && spoken.back().isDigit())
+        spoken = QString::fromUtf8(digitWords[spoken.back().digitValue()]);
+    else if (std::none_of(spoken.begin(), spoken.end(), isVowel))
+        spoken = QStringLiteral("de");  // letter names end in "e": "HD" is "he-de"
+    QChar last;
+    for (QChar c : spoken)
+        if (isVowel(c)) last = c;
+    const bool endsInVowel = !spoken.isEmpty() && isVowel(spoken.back());
+    QString ending = frontUnrounded.contains(last) ? QStringLiteral("i")
+                     : backRounded.contains(last)  ? QStringLiteral("u")
+                     : frontRounded.contains(last) ? QStringLiteral("ü")
+                                                   : QStringLiteral("ı");
+    return trimmed + u'\'' + (endsInVowel ? QStringLiteral("y") : QString()) + ending;
 }
 
 }  // namespace tidewell

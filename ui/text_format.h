@@ -31,6 +31,11 @@ QString scanCountLine(qint64 fileCount, qint64 byteCount, const QString& localeN
 // The location line: the picked folder's name, or "Klasör" without one.
 QString scanLocationLine(const QString& pickedFolderName);
 
+// A name with the Turkish accusative ending after an apostrophe, by vowel
+// harmony on how it is read ("Linux'u", "Debian'ı", "Macintosh HD'yi",
+// "Debian 12'yi"): a last word without vowels is read letter by letter.
+QString accusativeName(const QString& name);
+
 // The path line: the path being read, or "taranıyor…" before there is one.
 QString scanPathLine(const QString& currentPath);
 

@@ -60,6 +60,25 @@ QQuickWindow* WindowHub::openWindow() {
     return window;
 }
 
+QQuickWindow* WindowHub::showMainWindow() {
+    const QList<QQuickWindow*> open = windows();
+    if (open.isEmpty()) return openWindow();
+    QQuickWindow* window = open.back();
+    if (window->windowStates() & Qt::WindowMinimized)
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->requestActivate();
+    return window;
+}
+
+void WindowHub::setOffersQuickClean(bool offers) {
+    if (offers == offersQuickClean_) return;
+    offersQuickClean_ = offers;
+    emit offersQuickCleanChanged();
+}
+
 int WindowHub::windowCount() const {
     return static_cast<int>(
         std::count_if(windows_.begin(), windows_.end(), [](const auto& w) { return !w.isNull(); }));
