@@ -74,6 +74,9 @@ bench: build
 	$(BUILD)/bench/tidewell-analysis-bench /tmp/tidewell-bench/tree-1000000
 	$(BUILD)/bench/tidewell-map-bench
 	$(BUILD)/bench/tidewell-list-bench
+	test -d /tmp/tidewell-bench/sheets/tree || \
+	    $(BUILD)/bench/tidewell-gentree /tmp/tidewell-bench/sheets/tree 1000000 --seed 1
+	$(BUILD)/bench/tidewell-sheet-bench /tmp/tidewell-bench/sheets
 
 # Every test, the Qt layers too, under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps

@@ -81,6 +81,7 @@ AppModel::AppModel(QObject* parent)
     basketItems_ = new BasketModel(*this);
     downloadItems_ = new DownloadsModel(*this);
     topFileItems_ = new TopFilesModel(*this);
+    smartItems_ = new SmartCleanupModel(*this);
 }
 
 AppModel::~AppModel() {
