@@ -184,8 +184,8 @@ QQuickItem* cardTitled(QQuickWindow& window, const QString& title) {
 // The smart cleanup and top files sheets over the results screen in each of
 // their states: nothing yet, the analysis running, the cards (one open, one
 // covered by the basket), the largest files, and a tree with neither.
-bool shootAnalysisSheets(AppModel& model, Shooter& shooter, QQuickWindow& window,
-                         const QDir& demo, const QDir& hollow) {
+bool shootAnalysisSheets(AppModel& model, Shooter& shooter, QQuickWindow& window, const QDir& demo,
+                         const QDir& hollow) {
     bool ok = true;
     for (int i = 0; i < 56; ++i) {
         const QString dir = QStringLiteral("kodlar/proje-%1/node_modules/paket").arg(i);

@@ -155,14 +155,14 @@ int main(int argc, char** argv) {
     if (!wait([&] { return !model.isAnalyzingSmart() && !model.isAnalyzingTop(); })) return 1;
     model.setShowSmartCleanup(false);
     model.setShowTopFiles(false);
-    std::printf("tree: %lld entries under %s\n",
-                static_cast<long long>(model.progress().fileCount), qPrintable(root.path()));
+    std::printf("tree: %lld entries under %s\n", static_cast<long long>(model.progress().fileCount),
+                qPrintable(root.path()));
     std::printf("smart cleanup: %zu categories; top files: %zu\n", model.smartResults()->size(),
                 model.topFiles()->size());
 
     std::printf("medians of %d, ms (target: 50)\n", kRounds);
-    const double smart = frames.time([&] { model.openSmartCleanup(); },
-                                     [&] { model.setShowSmartCleanup(false); });
+    const double smart =
+        frames.time([&] { model.openSmartCleanup(); }, [&] { model.setShowSmartCleanup(false); });
     std::printf("  %-44s %8.1f\n", "open smart cleanup sheet", smart);
     const double top =
         frames.time([&] { model.openTopFiles(); }, [&] { model.setShowTopFiles(false); });
@@ -200,8 +200,8 @@ int main(int argc, char** argv) {
     }
     std::printf("  %-44s %8.1f\n", "scan 10,000 Downloads entries to the list", median(scans));
     model.setShowDownloads(false);
-    const double open = frames.time([&] { model.setShowDownloads(true); },
-                                    [&] { model.setShowDownloads(false); });
+    const double open =
+        frames.time([&] { model.setShowDownloads(true); }, [&] { model.setShowDownloads(false); });
     std::printf("  %-44s %8.1f\n", "open Downloads sheet (10,000 entries)", open);
     model.setShowDownloads(true);
     const double filter =

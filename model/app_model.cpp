@@ -77,6 +77,7 @@ AppModel::AppModel(QObject* parent)
     deletePool_.setMaxThreadCount(1);
     savePool_.setMaxThreadCount(1);
     savePool_.setThreadPriority(QThread::LowPriority);
+    downloadsPath_ = downloadsFolder();
     childItems_ = new ChildrenModel(*this);
     basketItems_ = new BasketModel(*this);
     downloadItems_ = new DownloadsModel(*this);

@@ -82,6 +82,7 @@ class AppModel : public QObject {
     Q_PROPERTY(
         tidewell::NodeValue downloadsTree READ downloadsTreeValue NOTIFY downloadsTreeChanged)
     Q_PROPERTY(bool isScanningDownloads READ isScanningDownloads NOTIFY isScanningDownloadsChanged)
+    Q_PROPERTY(QString downloadsPath READ downloadsPath NOTIFY downloadsPathChanged)
     Q_PROPERTY(QVariantList downloadsDates READ downloadsDatesValue NOTIFY downloadsDatesChanged)
     Q_PROPERTY(QVariantList downloadsSelection READ downloadsSelectionValue NOTIFY
                    downloadsSelectionChanged)
@@ -221,7 +222,10 @@ class AppModel : public QObject {
     Q_INVOKABLE void scanDownloads(const QString& path);
     Q_INVOKABLE void scanDownloads();  // the user's Downloads folder
     // The user's Downloads folder: the desktop's own (XDG_DOWNLOAD_DIR), else ~/Downloads.
-    Q_INVOKABLE QString downloadsFolder() const;
+    QString downloadsFolder() const;
+    // The folder the last Downloads scan read, or the user's Downloads
+    // folder before the first: what the sheet names while it has no tree.
+    QString downloadsPath() const { return downloadsPath_; }
     // Entries passing the filter, in child order; `now` in seconds since the epoch.
     std::vector<FileNode*> visibleDownloads(std::optional<qint64> now = std::nullopt) const;
     void toggleDownloadSelection(const FileNode* entry);
@@ -285,6 +289,7 @@ class AppModel : public QObject {
     void showDownloadsChanged();
     void downloadsTreeChanged();
     void isScanningDownloadsChanged();
+    void downloadsPathChanged();
     void downloadsDatesChanged();
     void downloadsSelectionChanged();
     void downloadsFilterChanged();
@@ -377,6 +382,7 @@ class AppModel : public QObject {
     bool showDownloads_ = false;
     NodeRef downloadsTree_;
     bool isScanningDownloads_ = false;
+    QString downloadsPath_;
     std::unordered_map<const FileNode*, qint64> downloadsDates_;
     std::unordered_set<const FileNode*> downloadsSelection_;
     DownloadsFilter downloadsFilter_ = DownloadsFilter::all;

@@ -49,6 +49,7 @@ QString AppModel::downloadsFolder() const {
 void AppModel::scanDownloads(const QString& path) {
     if (isScanningDownloads_) return;
     assign(isScanningDownloads_, true, &AppModel::isScanningDownloadsChanged);
+    assign(downloadsPath_, path, &AppModel::downloadsPathChanged);
     setDownloadsSelection({});
     downloadsScan(path);
 }
@@ -63,8 +64,8 @@ QCoro::Task<> AppModel::downloadsScan(QString path) {
         // entries then carry real paths, the only ones deletion accepts.
         const std::string location = realScanRoot(given).value_or(given);
         ScanReport report;
-        NodeRef tree = engine->scan(location, std::string("İndirilenler"), {}, {}, {}, nullptr,
-                                    &report);
+        NodeRef tree =
+            engine->scan(location, std::string("İndirilenler"), {}, {}, {}, nullptr, &report);
         // A folder that could not be read, or a file where the folder should
         // be, cannot be examined: no tree, rather than an empty review that
         // looks like a folder with nothing in it.

@@ -20,9 +20,12 @@ int DownloadsModel::rowCount(const QModelIndex& parent) const {
 }
 
 QHash<int, QByteArray> DownloadsModel::roleNames() const {
-    return {{NodeRole, "node"},         {NameRole, "name"},
-            {SizeRole, "size"},         {IsDirectoryRole, "isDirectory"},
-            {SelectedRole, "selected"}, {DateRole, "date"},
+    return {{NodeRole, "node"},
+            {NameRole, "name"},
+            {SizeRole, "size"},
+            {IsDirectoryRole, "isDirectory"},
+            {SelectedRole, "selected"},
+            {DateRole, "date"},
             {OldRole, "old"}};
 }
 

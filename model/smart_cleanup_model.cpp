@@ -60,7 +60,8 @@ bool CleanupItemsModel::setBasket(const std::unordered_set<const FileNode*>& bas
 }
 
 bool CleanupItemsModel::allCovered() const {
-    return std::all_of(marks_.begin(), marks_.end(), [](const BasketMarks& m) { return m.covered; });
+    return std::all_of(marks_.begin(), marks_.end(),
+                       [](const BasketMarks& m) { return m.covered; });
 }
 
 SmartCleanupModel::SmartCleanupModel(AppModel& app) : QAbstractListModel(&app), app_(app) {

@@ -133,36 +133,33 @@ Rectangle {
             }
         }
 
-        Loader {
+        // Rows are made only while the card is open.
+        Column {
             width: parent.width
-            active: card.expanded
-            visible: active
+            visible: card.expanded
+            spacing: 1
+            bottomPadding: 10
+            leftPadding: 10
+            rightPadding: 10
 
-            sourceComponent: Column {
-                spacing: 1
-                bottomPadding: 10
-                leftPadding: 10
-                rightPadding: 10
+            Repeater {
+                model: card.expanded ? card.items : null
 
-                Repeater {
-                    model: card.items
-
-                    CleanupItemRow {
-                        width: card.width - 20
-                        app: card.app
-                    }
+                CleanupItemRow {
+                    width: card.width - 20
+                    app: card.app
                 }
+            }
 
-                Text {
-                    objectName: "hiddenLine"
-                    visible: card.hiddenCount > 0
-                    topPadding: 6
-                    bottomPadding: 6
-                    leftPadding: 8
-                    text: Sheets.hiddenLine(card.hiddenCount)
-                    font: Theme.font(11, Font.Normal)
-                    color: Theme.textTertiary
-                }
+            Text {
+                objectName: "hiddenLine"
+                visible: card.hiddenCount > 0
+                topPadding: 6
+                bottomPadding: 6
+                leftPadding: 8
+                text: Sheets.hiddenLine(card.hiddenCount)
+                font: Theme.font(11, Font.Normal)
+                color: Theme.textTertiary
             }
         }
     }

@@ -21,7 +21,7 @@ SheetFrame {
     shown: model.showDownloads
     symbol: "arrow.down.circle"
     title: "İndirilenler"
-    subtitle: hasTree ? Sheets.countAndSize(model.downloadsTree.childCount, model.downloadsTree.size) : model.downloadsFolder()
+    subtitle: hasTree ? Sheets.countAndSize(model.downloadsTree.childCount, model.downloadsTree.size) : model.downloadsPath
     hint: "Silmek istediklerini işaretle · Çöp Kutusu'ndan geri alınabilir"
     summary: ticked ? Sheets.selectionSummary(model.selectedDownloadsCount, model.selectedDownloadsBytes) : ""
     showDone: false

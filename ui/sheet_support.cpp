@@ -41,8 +41,8 @@ QString SheetSupport::age(const QVariant& date, const QDateTime& now) const {
 QVariantList SheetSupport::filterChips() const {
     using F = AppModel::DownloadsFilter;
     const std::pair<const char*, F> chips[] = {
-        {"Tümü", F::all},      {"30 gün+", F::days30}, {"90 gün+", F::days90},
-        {"1 yıl+", F::year1},  {"3 yıl+", F::years3},  {"100 MB+", F::big},
+        {"Tümü", F::all},     {"30 gün+", F::days30}, {"90 gün+", F::days90},
+        {"1 yıl+", F::year1}, {"3 yıl+", F::years3},  {"100 MB+", F::big},
     };
     QVariantList out;
     for (const auto& [title, filter] : chips)

@@ -25,8 +25,8 @@
 #include "size_format.h"
 #include "temp_tree.h"
 #include "update_checker.h"
-#include "window_hub.h"
 #include "window_app.h"
+#include "window_hub.h"
 
 Q_IMPORT_QML_PLUGIN(Tidewell_ModelPlugin)
 Q_IMPORT_QML_PLUGIN(Tidewell_VizPlugin)

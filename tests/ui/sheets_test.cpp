@@ -82,8 +82,8 @@ TEST(SmartCleanupSheet, StatesCardsRowsAndFooter) {
 
     QQuickItem* node = withProperty(app.window, "categoryCard", "title",
                                     QStringLiteral("node_modules klasörleri"));
-    QQuickItem* caches = withProperty(app.window, "categoryCard", "title",
-                                      QStringLiteral("Uygulama önbellekleri"));
+    QQuickItem* caches =
+        withProperty(app.window, "categoryCard", "title", QStringLiteral("Uygulama önbellekleri"));
     ASSERT_TRUE(node && caches);
     EXPECT_EQ(childNamed(node, "categoryLine")->property("text").toString(),
               QStringLiteral("60 öğe · npm install ile her an geri gelebilir"));
@@ -140,7 +140,8 @@ TEST(TopFilesSheet, RanksLocksAndEmpty) {
     }
     App app;
     ASSERT_TRUE(app.scan(tree.path()));
-    click(app.window, itemNamed(app.window, "topFilesChip"));
+    QTest::mouseClick(app.window, Qt::LeftButton, {},
+                      test::centre(itemNamed(app.window, "topFilesChip")));
     EXPECT_EQ(text(app.window, "sheetProgressText"), QStringLiteral("Aranıyor…"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !app.model.isAnalyzingTop(); }, 10000));
     settle();
@@ -195,7 +196,12 @@ TEST(DownloadsSheet, StatesAgesSelectionAndTrash) {
     // past PATH_MAX: listed and sized, but lstat cannot date it.
     test::TempDir home;
     std::string rel;
-    while ((home / rel).size() < 3800) rel = home.mkdir(rel + (rel.empty() ? "" : "/") + std::string(200, 'd')).substr(home.path().size() + 1);
+    while ((home / rel).size() < 3850) {
+        const std::size_t room = 3900 - (home / rel).size();
+        rel = home.mkdir(rel + (rel.empty() ? "" : "/") +
+                         std::string(std::min<std::size_t>(200, room), 'd'))
+                  .substr(home.path().size() + 1);
+    }
     const std::string folder = home / rel;
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(dir, 0);
@@ -223,15 +229,15 @@ TEST(DownloadsSheet, StatesAgesSelectionAndTrash) {
 
     // Scanning: only the progress, whatever the filter.
     setDownloadsFolder(config, folder);
-    click(app.window, itemNamed(app.window, "downloadsRefresh"));
-    for (const auto filter : {AppModel::DownloadsFilter::all, AppModel::DownloadsFilter::big})
-        if (app.model.isScanningDownloads()) {
-            app.model.setDownloadsFilter(filter);
-            EXPECT_EQ(text(app.window, "sheetProgressText"),
-                      QStringLiteral("İndirilenler taranıyor…"));
-            EXPECT_EQ(itemNamed(app.window, "downloadsMessage"), nullptr);
-            EXPECT_EQ(itemNamed(app.window, "downloadsList"), nullptr);
-        }
+    QTest::mouseClick(app.window, Qt::LeftButton, {},
+                      test::centre(itemNamed(app.window, "downloadsRefresh")));
+    ASSERT_TRUE(app.model.isScanningDownloads());
+    for (const auto filter : {AppModel::DownloadsFilter::all, AppModel::DownloadsFilter::big}) {
+        app.model.setDownloadsFilter(filter);
+        EXPECT_EQ(text(app.window, "sheetProgressText"), QStringLiteral("İndirilenler taranıyor…"));
+        EXPECT_EQ(itemNamed(app.window, "downloadsMessage"), nullptr);
+        EXPECT_EQ(itemNamed(app.window, "downloadsList"), nullptr);
+    }
     ASSERT_TRUE(QTest::qWaitFor([&] { return !app.model.isScanningDownloads(); }, 10000));
     settle();
     // "100 MB+" matches nothing: the message, and no select-all.
