@@ -175,9 +175,13 @@ bool allocatedFile(const QString& path, qint64 bytes, int days) {
     return ok && ::utimensat(AT_FDCWD, name.constData(), times, 0) == 0;
 }
 
-QQuickItem* cardTitled(QQuickWindow& window, const QString& title) {
-    for (QQuickItem* card : window.findChildren<QQuickItem*>(QStringLiteral("categoryCard")))
-        if (card->property("title").toString() == title) return card;
+// The category card with this title, in the window's items and its pop-ups'.
+QQuickItem* cardTitled(QQuickItem* item, const QString& title) {
+    if (item->objectName() == QLatin1String("categoryCard") &&
+        item->property("title").toString() == title)
+        return item;
+    for (QQuickItem* child : item->childItems())
+        if (QQuickItem* found = cardTitled(child, title)) return found;
     return nullptr;
 }
 
@@ -210,7 +214,7 @@ bool shootAnalysisSheets(AppModel& model, Shooter& shooter, QQuickWindow& window
     if (!QTest::qWaitFor([&] { return !model.isAnalyzingSmart(); }, 20000)) return false;
     shooter.settle();
     ok &= shooter.shoot(QStringLiteral("sheet-smart-cards"));
-    QQuickItem* node = cardTitled(window, QStringLiteral("node_modules klasörleri"));
+    QQuickItem* node = cardTitled(window.contentItem(), QStringLiteral("node_modules klasörleri"));
     if (node == nullptr) return false;
     node->setProperty("expanded", true);
     if (tidewell::FileNode* cache = childNamed(model.root().get(), ".cache"))

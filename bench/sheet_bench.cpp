@@ -105,6 +105,18 @@ void touch(const QString& path, qint64 ageSeconds) {
     ::utimensat(AT_FDCWD, name.constData(), times, 0);
 }
 
+// The category card with the most items, among the window's items and its pop-ups'.
+QQuickItem* cardWithMostItems(QQuickItem* item) {
+    QQuickItem* best = item->objectName() == QLatin1String("categoryCard") ? item : nullptr;
+    for (QQuickItem* child : item->childItems()) {
+        QQuickItem* found = cardWithMostItems(child);
+        if (found != nullptr && (best == nullptr || found->property("totalCount").toDouble() >
+                                                        best->property("totalCount").toDouble()))
+            best = found;
+    }
+    return best;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -171,11 +183,7 @@ int main(int argc, char** argv) {
     // The card with the most items, opened.
     model.openSmartCleanup();
     frames.next();
-    QQuickItem* card = nullptr;
-    for (QQuickItem* c : window->findChildren<QQuickItem*>(QStringLiteral("categoryCard")))
-        if (card == nullptr ||
-            c->property("totalCount").toDouble() > card->property("totalCount").toDouble())
-            card = c;
+    QQuickItem* card = cardWithMostItems(window->contentItem());
     if (card == nullptr) return 1;
     const double expand = frames.time([&] { card->setProperty("expanded", true); },
                                       [&] { card->setProperty("expanded", false); });
