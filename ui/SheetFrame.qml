@@ -61,7 +61,9 @@ Popup {
         border.width: 1
     }
 
-    contentItem: ColumnLayout {
+    // Not the contentItem: that one is made late, and these parts have ids.
+    contentData: ColumnLayout {
+        anchors.fill: parent
         spacing: 0
 
         RowLayout {
