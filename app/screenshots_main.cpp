@@ -205,6 +205,7 @@ bool shootAnalysisSheets(AppModel& model, Shooter& shooter, QQuickWindow& window
     writeFile(demo.filePath(QStringLiteral(".npm/_cacache/index")), 1200000);
     model.startScan(demo.path());
     if (!waitForScreen(model, AppModel::Screen::results)) return false;
+    QTest::qWait(600);  // the map's entrance ends before the sheets cover it
 
     model.setShowSmartCleanup(true);
     shooter.settle();
@@ -230,12 +231,14 @@ bool shootAnalysisSheets(AppModel& model, Shooter& shooter, QQuickWindow& window
     model.analyzeTopFiles();
     ok &= shooter.shoot(QStringLiteral("sheet-top-searching"));
     if (!QTest::qWaitFor([&] { return !model.isAnalyzingTop(); }, 20000)) return false;
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-top-list"));
     if (const auto& top = model.topFiles(); top && top->size() > 2) {
         model.toggleBasket((*top)[1].node.get());
         model.toggleBasket((*top)[2].node.get());
     }
     shooter.settle();
-    ok &= shooter.shoot(QStringLiteral("sheet-top-list"));
+    ok &= shooter.shoot(QStringLiteral("sheet-top-basket"));
     model.setShowTopFiles(false);
     model.setBasket({});
 
