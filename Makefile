@@ -81,6 +81,9 @@ bench: build
 	bench/run-results-bench $(BUILD) /tmp/tidewell-bench/tree-1000000
 	$(BUILD)/bench/tidewell-panel-bench
 	bench/run-startup-bench $(BUILD)/app/tidewell
+	test -d /tmp/tidewell-bench/sheets/tree || \
+	    $(BUILD)/bench/tidewell-gentree /tmp/tidewell-bench/sheets/tree 1000000 --seed 1
+	$(BUILD)/bench/tidewell-sheet-bench /tmp/tidewell-bench/sheets
 
 # Every test, the Qt layers too, under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps

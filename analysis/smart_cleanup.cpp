@@ -82,6 +82,10 @@ bool bySizeDescending(const CleanupItem& a, const CleanupItem& b) {
 
 }  // namespace
 
+std::span<const Def> definitions() {
+    return kDefinitions;
+}
+
 std::vector<CleanupCategoryResult> analyze(const FileNode& root,
                                            const std::function<bool(std::string_view)>& canDelete) {
     std::array<std::vector<CleanupItem>, kCategoryCount> found;

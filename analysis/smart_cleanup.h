@@ -20,6 +20,9 @@ struct Def {
     std::string_view icon;  // a symbol name; icon sets map it to their own
 };
 
+// Every category the analysis can report, in table order.
+std::span<const Def> definitions();
+
 // The categories found under `root`, largest total first. `canDelete` is the
 // deletability test on an absolute path; a candidate it refuses is left out
 // and nothing inside it is looked at. The tree must not change meanwhile.

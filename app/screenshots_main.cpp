@@ -16,8 +16,11 @@
 #include <QTest>
 #include <QVersionNumber>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
+#include <ctime>
 #include <utility>
 
 #include "app_model.h"
@@ -221,6 +224,153 @@ bool shootQuickClean(QQmlEngine& engine, tidewell::QuickCleanModel& quickClean,
     return ok;
 }
 
+// A file of `bytes` allocated without writing them, for sizes the filters
+// care about (100 MB and more); aged `days` back.
+bool allocatedFile(const QString& path, qint64 bytes, int days) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool ok = bytes == 0 || ::posix_fallocate(fd, 0, bytes) == 0;
+    ::close(fd);
+    const timespec when{static_cast<time_t>(std::time(nullptr) - qint64(days) * 86400), 0};
+    const timespec times[2] = {when, when};
+    return ok && ::utimensat(AT_FDCWD, name.constData(), times, 0) == 0;
+}
+
+// The category card with this title, in the window's items and its pop-ups'.
+QQuickItem* cardTitled(QQuickItem* item, const QString& title) {
+    if (item->objectName() == QLatin1String("categoryCard") &&
+        item->property("title").toString() == title)
+        return item;
+    for (QQuickItem* child : item->childItems())
+        if (QQuickItem* found = cardTitled(child, title)) return found;
+    return nullptr;
+}
+
+// The smart cleanup and top files sheets over the results screen in each of
+// their states: nothing yet, the analysis running, the cards (one open, one
+// covered by the basket), the largest files, and a tree with neither.
+bool shootAnalysisSheets(AppModel& model, Shooter& shooter, QQuickWindow& window, const QDir& demo,
+                         const QDir& hollow) {
+    bool ok = true;
+    for (int i = 0; i < 56; ++i) {
+        const QString dir = QStringLiteral("kodlar/proje-%1/node_modules/paket").arg(i);
+        demo.mkpath(dir);
+        writeFile(demo.filePath(dir + "/index.js"), (i % 9 + 1) * 30000);
+    }
+    demo.mkpath(QStringLiteral(".cache/thumbnails"));
+    demo.mkpath(QStringLiteral(".cache/pip/wheels"));
+    demo.mkpath(QStringLiteral(".npm/_cacache"));
+    writeFile(demo.filePath(QStringLiteral(".cache/thumbnails/kucuk.db")), 900000);
+    writeFile(demo.filePath(QStringLiteral(".cache/mesa_shader.bin")), 300000);
+    writeFile(demo.filePath(QStringLiteral(".cache/pip/wheels/numpy.whl")), 2400000);
+    writeFile(demo.filePath(QStringLiteral(".npm/_cacache/index")), 1200000);
+    model.startScan(demo.path());
+    if (!waitForScreen(model, AppModel::Screen::results)) return false;
+    QTest::qWait(600);  // the map's entrance ends before the sheets cover it
+
+    model.setShowSmartCleanup(true);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-smart-none"));
+    model.analyzeSmart();  // shot before the result can arrive
+    ok &= shooter.shoot(QStringLiteral("sheet-smart-analyzing"));
+    if (!QTest::qWaitFor([&] { return !model.isAnalyzingSmart(); }, 20000)) return false;
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-smart-cards"));
+    QQuickItem* node = cardTitled(window.contentItem(), QStringLiteral("node_modules klasörleri"));
+    if (node == nullptr) return false;
+    node->setProperty("expanded", true);
+    if (tidewell::FileNode* cache = childNamed(model.root().get(), ".cache"))
+        model.toggleBasket(cache);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-smart-expanded"));
+    model.setShowSmartCleanup(false);
+    model.setBasket({});
+
+    model.setShowTopFiles(true);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-top-none"));
+    model.analyzeTopFiles();
+    ok &= shooter.shoot(QStringLiteral("sheet-top-searching"));
+    if (!QTest::qWaitFor([&] { return !model.isAnalyzingTop(); }, 20000)) return false;
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-top-list"));
+    if (const auto& top = model.topFiles(); top && top->size() > 2) {
+        model.toggleBasket((*top)[1].node.get());
+        model.toggleBasket((*top)[2].node.get());
+    }
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-top-basket"));
+    model.setShowTopFiles(false);
+    model.setBasket({});
+
+    // Nothing to clean and no files at all.
+    model.startScan(hollow.path());
+    if (!waitForScreen(model, AppModel::Screen::results)) return false;
+    model.openSmartCleanup();
+    if (!QTest::qWaitFor([&] { return !model.isAnalyzingSmart(); }, 20000)) return false;
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-smart-empty"));
+    model.setShowSmartCleanup(false);
+    model.openTopFiles();
+    if (!QTest::qWaitFor([&] { return !model.isAnalyzingTop(); }, 20000)) return false;
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-top-empty"));
+    model.setShowTopFiles(false);
+    shooter.settle();
+    return ok;
+}
+
+// The Downloads review over the select screen: scanning, the list, a filter
+// that matches nothing, two ticked entries, the move under way, and a folder
+// that cannot be read.
+bool shootDownloads(AppModel& model, Shooter& shooter, const QDir& home) {
+    bool ok = true;
+    const QDir downloads(home.filePath(QStringLiteral("Downloads")));
+    home.mkpath(QStringLiteral("Downloads/fotograf-arsivi"));
+    writeFile(downloads.filePath(QStringLiteral("fotograf-arsivi/tatil.jpg")), 3200000);
+    const struct {
+        const char* name;
+        qint64 bytes;
+        int days;
+    } entries[] = {
+        {"debian-12.5.0-amd64-netinst.iso", 658 * 1000 * 1000, 410},
+        {"kurulum-paketi.deb", 142 * 1000 * 1000, 45},
+        {"fatura-2024-03.pdf", 240 * 1000, 3},
+        {"sunum-taslak.key", 18 * 1000 * 1000, 95},
+        {"ekran-goruntusu.png", 1200 * 1000, 0},
+        {"eski-yedek.zip", 48 * 1000 * 1000, 700},
+    };
+    for (const auto& e : entries)
+        if (!allocatedFile(downloads.filePath(QString::fromUtf8(e.name)), e.bytes, e.days))
+            return false;
+    model.setShowDownloads(true);
+    model.scanDownloads();
+    ok &= shooter.shoot(QStringLiteral("sheet-downloads-scanning"));
+    if (!QTest::qWaitFor([&] { return !model.isScanningDownloads(); }, 20000)) return false;
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-downloads-list"));
+    model.setDownloadsFilter(AppModel::DownloadsFilter::years3);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-downloads-nomatch"));
+    model.setDownloadsFilter(AppModel::DownloadsFilter::all);
+    for (tidewell::FileNode* c : model.downloadsTree()->children())
+        if (c->name() == "eski-yedek.zip" || c->name() == "kurulum-paketi.deb")
+            model.toggleDownloadSelection(c);
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-downloads-selected"));
+    model.trashSelectedDownloads();  // shot while the first move runs
+    ok &= shooter.shoot(QStringLiteral("sheet-downloads-deleting"));
+    if (!QTest::qWaitFor([&] { return !model.isDeleting(); }, 20000)) return false;
+    model.scanDownloads(home.filePath(QStringLiteral("Yok")));
+    if (!QTest::qWaitFor([&] { return !model.isScanningDownloads(); }, 20000)) return false;
+    shooter.settle();
+    ok &= shooter.shoot(QStringLiteral("sheet-downloads-unreadable"));
+    model.setShowDownloads(false);
+    shooter.settle();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -294,8 +444,11 @@ int main(int argc, char** argv) {
         ok = false;
     }
     ok &= shootResults(model, shooter, demo);
+    root.mkpath(QStringLiteral("home/bos/klasor"));
+    ok &= shootAnalysisSheets(model, shooter, *window, demo, QDir(root.filePath("home/bos")));
     model.resetToSelect();
     shooter.settle();
+    ok &= shootDownloads(model, shooter, QDir(root.filePath("home")));
 
     model.setErrorMessage(
         QStringLiteral("“fotograflar” erişimi yenilenemedi — taşınmış ya da silinmiş olabilir. "

@@ -77,10 +77,12 @@ AppModel::AppModel(QObject* parent)
     deletePool_.setMaxThreadCount(1);
     savePool_.setMaxThreadCount(1);
     savePool_.setThreadPriority(QThread::LowPriority);
+    downloadsPath_ = downloadsFolder();
     childItems_ = new ChildrenModel(*this);
     basketItems_ = new BasketModel(*this);
     downloadItems_ = new DownloadsModel(*this);
     topFileItems_ = new TopFilesModel(*this);
+    smartItems_ = new SmartCleanupModel(*this);
 }
 
 AppModel::~AppModel() {

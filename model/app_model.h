@@ -29,6 +29,7 @@
 #include "saved_locations.h"
 #include "scan_engine.h"
 #include "scan_progress_value.h"
+#include "smart_cleanup_model.h"
 #include "top_files_model.h"
 
 namespace tidewell {
@@ -81,6 +82,7 @@ class AppModel : public QObject {
     Q_PROPERTY(
         tidewell::NodeValue downloadsTree READ downloadsTreeValue NOTIFY downloadsTreeChanged)
     Q_PROPERTY(bool isScanningDownloads READ isScanningDownloads NOTIFY isScanningDownloadsChanged)
+    Q_PROPERTY(QString downloadsPath READ downloadsPath NOTIFY downloadsPathChanged)
     Q_PROPERTY(QVariantList downloadsDates READ downloadsDatesValue NOTIFY downloadsDatesChanged)
     Q_PROPERTY(QVariantList downloadsSelection READ downloadsSelectionValue NOTIFY
                    downloadsSelectionChanged)
@@ -88,6 +90,8 @@ class AppModel : public QObject {
         QVariantList visibleDownloads READ visibleDownloadsValue NOTIFY visibleDownloadsChanged)
     Q_PROPERTY(
         double selectedDownloadsBytes READ selectedDownloadsBytes NOTIFY downloadsSelectionChanged)
+    Q_PROPERTY(
+        double selectedDownloadsCount READ selectedDownloadsCount NOTIFY downloadsSelectionChanged)
     Q_PROPERTY(DownloadsFilter downloadsFilter READ downloadsFilter WRITE setDownloadsFilter NOTIFY
                    downloadsFilterChanged)
     Q_PROPERTY(bool showTopFiles READ showTopFiles WRITE setShowTopFiles NOTIFY showTopFilesChanged)
@@ -105,6 +109,7 @@ class AppModel : public QObject {
     Q_PROPERTY(tidewell::BasketModel* basketItems READ basketItems CONSTANT)
     Q_PROPERTY(tidewell::DownloadsModel* downloadItems READ downloadItems CONSTANT)
     Q_PROPERTY(tidewell::TopFilesModel* topFileItems READ topFileItems CONSTANT)
+    Q_PROPERTY(tidewell::SmartCleanupModel* smartItems READ smartItems CONSTANT)
 
   public:
     // How the last scan went (the tests read it).
@@ -180,6 +185,7 @@ class AppModel : public QObject {
     BasketModel* basketItems() const { return basketItems_; }
     DownloadsModel* downloadItems() const { return downloadItems_; }
     TopFilesModel* topFileItems() const { return topFileItems_; }
+    SmartCleanupModel* smartItems() const { return smartItems_; }
 
     // Navigation, basket and deletion.
     // The node under the pointer in any view: in the sunburst it may lie two
@@ -214,7 +220,12 @@ class AppModel : public QObject {
 
     // Downloads review.
     Q_INVOKABLE void scanDownloads(const QString& path);
-    Q_INVOKABLE void scanDownloads();  // the real home's Downloads folder
+    Q_INVOKABLE void scanDownloads();  // the user's Downloads folder
+    // The user's Downloads folder: the desktop's own (XDG_DOWNLOAD_DIR), else ~/Downloads.
+    QString downloadsFolder() const;
+    // The folder the last Downloads scan read, or the user's Downloads
+    // folder before the first: what the sheet names while it has no tree.
+    QString downloadsPath() const { return downloadsPath_; }
     // Entries passing the filter, in child order; `now` in seconds since the epoch.
     std::vector<FileNode*> visibleDownloads(std::optional<qint64> now = std::nullopt) const;
     void toggleDownloadSelection(const FileNode* entry);
@@ -225,6 +236,9 @@ class AppModel : public QObject {
     Q_INVOKABLE QVariant downloadDate(const tidewell::NodeValue& entry) const;
     Q_INVOKABLE void toggleAllVisibleDownloads();
     qint64 selectedDownloadsBytes() const;
+    qint64 selectedDownloadsCount() const {
+        return static_cast<qint64>(downloadsSelection_.size());
+    }
     Q_INVOKABLE void trashSelectedDownloads();
 
     // Analyses.
@@ -275,6 +289,7 @@ class AppModel : public QObject {
     void showDownloadsChanged();
     void downloadsTreeChanged();
     void isScanningDownloadsChanged();
+    void downloadsPathChanged();
     void downloadsDatesChanged();
     void downloadsSelectionChanged();
     void downloadsFilterChanged();
@@ -367,6 +382,7 @@ class AppModel : public QObject {
     bool showDownloads_ = false;
     NodeRef downloadsTree_;
     bool isScanningDownloads_ = false;
+    QString downloadsPath_;
     std::unordered_map<const FileNode*, qint64> downloadsDates_;
     std::unordered_set<const FileNode*> downloadsSelection_;
     DownloadsFilter downloadsFilter_ = DownloadsFilter::all;
@@ -400,6 +416,7 @@ class AppModel : public QObject {
     BasketModel* basketItems_ = nullptr;
     DownloadsModel* downloadItems_ = nullptr;
     TopFilesModel* topFileItems_ = nullptr;
+    SmartCleanupModel* smartItems_ = nullptr;
 };
 
 // Whether a Downloads entry of `size` bytes, modified at `date` (seconds since

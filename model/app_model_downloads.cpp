@@ -35,16 +35,21 @@ std::unordered_map<const FileNode*, qint64> entryDates(const FileNode* tree) {
 }  // namespace
 
 void AppModel::scanDownloads() {
+    scanDownloads(downloadsFolder());
+}
+
+QString AppModel::downloadsFolder() const {
     // The folder the desktop names (XDG_DOWNLOAD_DIR: "İndirilenler" on a
     // Turkish desktop), else ~/Downloads.
     const std::optional<std::string> folder = downloadsDirectory();
-    scanDownloads(folder ? QFile::decodeName(QByteArray::fromStdString(*folder))
-                         : realHomeDirectory() + QStringLiteral("/Downloads"));
+    return folder ? QFile::decodeName(QByteArray::fromStdString(*folder))
+                  : realHomeDirectory() + QStringLiteral("/Downloads");
 }
 
 void AppModel::scanDownloads(const QString& path) {
     if (isScanningDownloads_) return;
     assign(isScanningDownloads_, true, &AppModel::isScanningDownloadsChanged);
+    assign(downloadsPath_, path, &AppModel::downloadsPathChanged);
     setDownloadsSelection({});
     downloadsScan(path);
 }
@@ -58,7 +63,15 @@ QCoro::Task<> AppModel::downloadsScan(QString path) {
         // A Downloads folder that is a link to a folder is followed; the
         // entries then carry real paths, the only ones deletion accepts.
         const std::string location = realScanRoot(given).value_or(given);
-        NodeRef tree = engine->scan(location, std::string("İndirilenler"), {}, {}, {});
+        ScanReport report;
+        NodeRef tree =
+            engine->scan(location, std::string("İndirilenler"), {}, {}, {}, nullptr, &report);
+        // A folder that could not be read, or a file where the folder should
+        // be, cannot be examined: no tree, rather than an empty review that
+        // looks like a folder with nothing in it.
+        const bool unreadable =
+            tree && tree->childCount() == 0 && (report.unreadableDirs > 0 || !tree->isDirectory());
+        if (unreadable) tree = NodeRef();
         auto dates = entryDates(tree.get());
         return std::make_pair(tree, std::move(dates));
     });

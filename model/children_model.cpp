@@ -3,21 +3,11 @@
 #include <algorithm>
 
 #include "app_model.h"
+#include "basket_marks.h"
 #include "node_value.h"
 #include "row_colours.h"
 
 namespace tidewell {
-
-namespace {
-
-std::unordered_set<const FileNode*> basketSet(const AppModel& app) {
-    std::unordered_set<const FileNode*> out;
-    out.reserve(static_cast<std::size_t>(app.basket().size()));
-    for (const NodeRef& n : app.basket()) out.insert(n.get());
-    return out;
-}
-
-}  // namespace
 
 ChildrenModel::ChildrenModel(AppModel& app) : QAbstractListModel(&app), app_(app) {
     connect(&app, &AppModel::pathChanged, this, &ChildrenModel::followFocus);
@@ -95,7 +85,7 @@ void ChildrenModel::reset() {
     if (focus_) rows_.assign(focus_->children().begin(), focus_->children().end());
     canDelete_.assign(rows_.size(), -1);
     rowIndex_.clear();
-    basket_ = basketSet(app_);
+    basket_ = basketIds(app_.basket());
     focusCovered_ = covers(focus_.get());
     endResetModel();
     if (count() != before) emit countChanged();
@@ -121,7 +111,7 @@ int ChildrenModel::rowOf(const FileNode* node) {
 // basket is at most one row here, and an ancestor of the focus changes
 // every row's "covered".
 void ChildrenModel::basketChanged() {
-    std::unordered_set<const FileNode*> next = basketSet(app_);
+    std::unordered_set<const FileNode*> next = basketIds(app_.basket());
     std::vector<const FileNode*> changed;
     for (const FileNode* n : next)
         if (!basket_.contains(n)) changed.push_back(n);

@@ -1,6 +1,7 @@
 #include "downloads_model.h"
 
 #include <QDateTime>
+#include <ctime>
 
 #include "app_model.h"
 #include "node_value.h"
@@ -19,9 +20,13 @@ int DownloadsModel::rowCount(const QModelIndex& parent) const {
 }
 
 QHash<int, QByteArray> DownloadsModel::roleNames() const {
-    return {{NodeRole, "node"},         {NameRole, "name"},
-            {SizeRole, "size"},         {IsDirectoryRole, "isDirectory"},
-            {SelectedRole, "selected"}, {DateRole, "date"}};
+    return {{NodeRole, "node"},
+            {NameRole, "name"},
+            {SizeRole, "size"},
+            {IsDirectoryRole, "isDirectory"},
+            {SelectedRole, "selected"},
+            {DateRole, "date"},
+            {OldRole, "old"}};
 }
 
 QVariant DownloadsModel::data(const QModelIndex& index, int role) const {
@@ -45,6 +50,13 @@ QVariant DownloadsModel::data(const QModelIndex& index, int role) const {
             if (it == dates.end()) return {};
             return QDateTime::fromSecsSinceEpoch(it->second);
         }
+        case OldRole: {
+            // The "30 gün+" rule itself: the amber ages are the entries it lists.
+            const auto& dates = app_.downloadsDates();
+            const auto it = dates.find(node);
+            return it != dates.end() && passesDownloadsFilter(AppModel::DownloadsFilter::days30,
+                                                              node->size(), it->second, now_);
+        }
         default:
             return {};
     }
@@ -54,12 +66,15 @@ void DownloadsModel::reset() {
     const int before = count();
     beginResetModel();
     tree_ = app_.downloadsTree();
-    rows_ = app_.visibleDownloads();
+    const qint64 listedBefore = now_;
+    now_ = static_cast<qint64>(std::time(nullptr));
+    rows_ = app_.visibleDownloads(now_);
     const auto& selection = app_.downloadsSelection();
     selected_.assign(rows_.size(), false);
     for (std::size_t i = 0; i < rows_.size(); ++i) selected_[i] = selection.contains(rows_[i]);
     endResetModel();
     if (count() != before) emit countChanged();
+    if (now_ != listedBefore) emit listedAtChanged();
 }
 
 // Neighbouring rows whose tick changed go out as one range: ticking every

@@ -6,6 +6,7 @@
 
 #include <QtQml/qqmlregistration.h>
 #include <QAbstractListModel>
+#include <QDateTime>
 #include <vector>
 
 #include "file_node.h"
@@ -19,6 +20,8 @@ class DownloadsModel : public QAbstractListModel {
     QML_ELEMENT
     QML_UNCREATABLE("the AppModel owns its list models")
     Q_PROPERTY(int count READ count NOTIFY countChanged)
+    // When the rows were last listed: the "now" their ages are measured from.
+    Q_PROPERTY(QDateTime listedAt READ listedAt NOTIFY listedAtChanged)
 
   public:
     enum Role {
@@ -28,6 +31,7 @@ class DownloadsModel : public QAbstractListModel {
         IsDirectoryRole,
         SelectedRole,
         DateRole,  // last modification (whole seconds), or nothing when unknown
+        OldRole,   // more than 30 days old at listedAt
     };
     Q_ENUM(Role)
 
@@ -37,9 +41,11 @@ class DownloadsModel : public QAbstractListModel {
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
     int count() const { return static_cast<int>(rows_.size()); }
+    QDateTime listedAt() const { return QDateTime::fromSecsSinceEpoch(now_); }
 
   signals:
     void countChanged();
+    void listedAtChanged();
 
   private:
     void reset();
@@ -49,6 +55,7 @@ class DownloadsModel : public QAbstractListModel {
     NodeRef tree_;  // keeps the rows alive
     std::vector<FileNode*> rows_;
     std::vector<bool> selected_;  // per row, as last told
+    qint64 now_ = 0;              // seconds since the epoch
 };
 
 }  // namespace tidewell

@@ -22,6 +22,7 @@ class NodeValue {
     Q_PROPERTY(bool isDirectory READ isDirectory CONSTANT)
     Q_PROPERTY(QString path READ path CONSTANT)
     Q_PROPERTY(bool hasChildren READ hasChildren CONSTANT)
+    Q_PROPERTY(double childCount READ childCount CONSTANT)
     Q_PROPERTY(bool isValid READ isValid CONSTANT)
 
   public:
@@ -35,6 +36,7 @@ class NodeValue {
     bool isDirectory() const { return ref_ && ref_->isDirectory(); }
     QString path() const { return ref_ ? fromBytes(ref_->path()) : QString(); }
     bool hasChildren() const { return ref_ && ref_->childCount() > 0; }
+    qint64 childCount() const { return ref_ ? static_cast<qint64>(ref_->childCount()) : 0; }
     bool isValid() const { return static_cast<bool>(ref_); }
     // The same node (identity, not path: two nodes of one name differ).
     Q_INVOKABLE bool sameNode(const tidewell::NodeValue& other) const { return ref_ == other.ref_; }

@@ -1,20 +1,11 @@
 #include "top_files_model.h"
 
 #include "app_model.h"
+#include "basket_marks.h"
 #include "display_text.h"
 #include "node_value.h"
 
 namespace tidewell {
-
-namespace {
-
-std::unordered_set<const FileNode*> basketSet(const AppModel& app) {
-    std::unordered_set<const FileNode*> out;
-    for (const NodeRef& n : app.basket()) out.insert(n.get());
-    return out;
-}
-
-}  // namespace
 
 TopFilesModel::TopFilesModel(AppModel& app) : QAbstractListModel(&app), app_(app) {
     connect(&app, &AppModel::topFilesChanged, this, &TopFilesModel::reset);
@@ -50,9 +41,9 @@ QVariant TopFilesModel::data(const QModelIndex& index, int role) const {
         case SizeRole:
             return static_cast<qint64>(item.node->size());
         case InBasketRole:
-            return marksOf(item.node.get(), basket_).inBasket;
+            return basketMarks(item.node.get(), basket_).inBasket;
         case CoveredRole:
-            return marksOf(item.node.get(), basket_).covered;
+            return basketMarks(item.node.get(), basket_).covered;
         case CanDeleteRole:
             if (canDelete_[row] < 0) {
                 canDelete_[row] = app_.canDelete(item.node.get()) ? 1 : 0;
@@ -66,35 +57,29 @@ QVariant TopFilesModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-TopFilesModel::Marks TopFilesModel::marksOf(
-    const FileNode* node, const std::unordered_set<const FileNode*>& basket) const {
-    Marks m;
-    m.inBasket = basket.contains(node);
-    m.covered = m.inBasket;
-    for (const FileNode* a = node->parent(); a != nullptr && !m.covered; a = a->parent())
-        m.covered = basket.contains(a);
-    return m;
-}
-
 void TopFilesModel::reset() {
     const int before = count();
     beginResetModel();
     rows_.clear();
     if (app_.topFiles()) rows_ = *app_.topFiles();
     canDelete_.assign(rows_.size(), -1);
-    basket_ = basketSet(app_);
+    basket_ = basketIds(app_.basket());
     endResetModel();
     if (count() != before) emit countChanged();
+    if (hasResults_ != app_.topFiles().has_value()) {
+        hasResults_ = app_.topFiles().has_value();
+        emit hasResultsChanged();
+    }
 }
 
 // At most a hundred rows: each is compared before and after. The new
 // basket is in place before any row is told, as views read at once.
 void TopFilesModel::basketChanged() {
-    std::unordered_set<const FileNode*> next = basketSet(app_);
+    std::unordered_set<const FileNode*> next = basketIds(app_.basket());
     std::vector<int> touched;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const FileNode* n = rows_[i].node.get();
-        if (marksOf(n, basket_) != marksOf(n, next)) touched.push_back(static_cast<int>(i));
+        if (basketMarks(n, basket_) != basketMarks(n, next)) touched.push_back(static_cast<int>(i));
     }
     basket_ = std::move(next);
     for (const int r : touched) emit dataChanged(index(r), index(r), {InBasketRole, CoveredRole});

@@ -21,6 +21,8 @@ class TopFilesModel : public QAbstractListModel {
     QML_ELEMENT
     QML_UNCREATABLE("the AppModel owns its list models")
     Q_PROPERTY(int count READ count NOTIFY countChanged)
+    // A result exists (possibly empty); false before the first and while one is computed.
+    Q_PROPERTY(bool hasResults READ hasResults NOTIFY hasResultsChanged)
 
   public:
     enum Role {
@@ -42,27 +44,24 @@ class TopFilesModel : public QAbstractListModel {
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
     int count() const { return static_cast<int>(rows_.size()); }
+    bool hasResults() const { return hasResults_; }
 
     std::int64_t canDeleteEvaluations() const { return canDeleteEvaluations_; }
 
   signals:
     void countChanged();
+    void hasResultsChanged();
 
   private:
-    struct Marks {
-        bool inBasket = false;
-        bool covered = false;
-        bool operator==(const Marks&) const = default;
-    };
     void reset();
     void basketChanged();
-    Marks marksOf(const FileNode* node, const std::unordered_set<const FileNode*>& basket) const;
 
     AppModel& app_;
     std::vector<CleanupItem> rows_;
     mutable std::vector<std::int8_t> canDelete_;  // -1 not yet known
     mutable std::int64_t canDeleteEvaluations_ = 0;
     std::unordered_set<const FileNode*> basket_;
+    bool hasResults_ = false;
 };
 
 }  // namespace tidewell

@@ -106,15 +106,12 @@ FocusScope {
                     }
                 }
 
-                // The interface faces have no full-width plus: the second
-                // line draws it with the icon font's plus; `hint` keeps the
-                // text as written.
+                // `hint` keeps the text as written; PlusHint draws its plus.
                 Column {
                     id: hintLines
 
                     objectName: "basketHint"
                     readonly property string hint: "Silmek istediğin klasörleri\nlisteden ＋ ile buraya ekle."
-                    readonly property var parts: hint.split("\n")[1].split("＋")
 
                     anchors.horizontalCenter: parent.horizontalCenter
                     spacing: 3
@@ -126,27 +123,11 @@ FocusScope {
                         color: Theme.textTertiary
                     }
 
-                    Row {
+                    PlusHint {
                         anchors.horizontalCenter: parent.horizontalCenter
-
-                        Text {
-                            text: hintLines.parts[0]
-                            font: Theme.font(13, Font.Normal)
-                            color: Theme.textTertiary
-                        }
-
-                        Icon {
-                            anchors.verticalCenter: parent.verticalCenter
-                            symbol: "plus"
-                            size: 12
-                            color: Theme.textTertiary
-                        }
-
-                        Text {
-                            text: hintLines.parts[1]
-                            font: Theme.font(13, Font.Normal)
-                            color: Theme.textTertiary
-                        }
+                        hint: hintLines.hint.split("\n")[1]
+                        font: Theme.font(13, Font.Normal)
+                        iconSize: 12
                     }
                 }
             }

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import Tidewell.Model
 import Tidewell.Ui
 
@@ -122,46 +121,18 @@ Item {
             width: 24
             height: 24
 
-            Rectangle {
-                objectName: "basketButton"
+            BasketMarkButton {
                 anchors.fill: parent
                 visible: row.canDelete
-                radius: 12
-                color: row.inBasket ? Theme.danger : Qt.rgba(1, 1, 1, 0.09)
-
-                Icon {
-                    anchors.centerIn: parent
-                    symbol: row.inBasket ? "checkmark" : "plus"
-                    size: 11
-                    font.weight: Font.Bold
-                    color: row.inBasket ? "white" : Qt.rgba(201 / 255, 201 / 255, 210 / 255, 1)
-                }
-
-                MouseArea {
-                    anchors.fill: parent
-                    onClicked: row.app.toggleBasket(row.node)
-                }
+                inBasket: row.inBasket
+                symbolSize: 11
+                onClicked: row.app.toggleBasket(row.node)
             }
 
-            Icon {
-                objectName: "lockIcon"
-                readonly property string tooltip: "Sistem öğesi — bu uygulama silemez"
-
+            LockMark {
                 anchors.centerIn: parent
                 visible: !row.canDelete
-                symbol: "lock"
                 size: 10
-                color: Qt.rgba(90 / 255, 90 / 255, 98 / 255, 1)
-                ToolTip.visible: lockArea.containsMouse
-                ToolTip.delay: 600
-                ToolTip.text: tooltip
-
-                MouseArea {
-                    id: lockArea
-
-                    anchors.fill: parent
-                    hoverEnabled: true
-                }
             }
         }
     }

@@ -3,8 +3,8 @@ import Tidewell.Model
 import Tidewell.Ui
 
 // The frame every screen sits in: the background, the screen the model
-// names, the menu button, and what may show over any screen (the error
-// alert, the About and update dialogs).
+// names, the menu button, and what may show over any screen (the sheets,
+// the error alert, the About and update dialogs).
 Item {
     id: root
 
@@ -42,6 +42,20 @@ Item {
         anchors.fill: parent
         onScreenNameChanged: show()
         Component.onCompleted: show()
+    }
+
+    // The sheets, each open while its model flag is set; the Downloads
+    // review opens from the select screen as well as from the results.
+    SmartCleanupSheet {
+        model: root.model
+    }
+
+    TopFilesSheet {
+        model: root.model
+    }
+
+    DownloadsSheet {
+        model: root.model
     }
 
     PreviewPanel {

@@ -35,6 +35,20 @@ QtObject {
     readonly property color warning: Qt.rgba(255 / 255, 179 / 255, 71 / 255, 1)
     readonly property color accentShadow: Qt.rgba(10 / 255, 123 / 255, 255 / 255, 0.35)
 
+    // The sheets: their card, the rows' names and sizes, the marks.
+    readonly property color sheetFill: Qt.rgba(30 / 255, 30 / 255, 36 / 255, 1)
+    readonly property color dimmer: Qt.rgba(0, 0, 0, 0.45)
+    readonly property color rowText: Qt.rgba(228 / 255, 228 / 255, 232 / 255, 1)
+    readonly property color rowTextCovered: Qt.rgba(127 / 255, 127 / 255, 134 / 255, 1)
+    readonly property color rowTextTicked: Qt.rgba(159 / 255, 159 / 255, 166 / 255, 1)
+    readonly property color sizeText: Qt.rgba(185 / 255, 185 / 255, 193 / 255, 1)
+    readonly property color markGrey: Qt.rgba(90 / 255, 90 / 255, 98 / 255, 1)
+    readonly property color lightBlue: Qt.rgba(124 / 255, 192 / 255, 255 / 255, 1)
+    readonly property color chipOn: Qt.rgba(74 / 255, 163 / 255, 255 / 255, 0.16)
+    readonly property color amber: Qt.rgba(255 / 255, 179 / 255, 71 / 255, 1)
+    readonly property color addedGreen: Qt.rgba(143 / 255, 182 / 255, 95 / 255, 1)
+    readonly property color idleButtonText: Qt.rgba(106 / 255, 106 / 255, 114 / 255, 1)
+
     readonly property var backgroundGradient: [backgroundTop, backgroundMiddle, backgroundBottom]
     readonly property var brandGradient: [Qt.rgba(255 / 255, 179 / 255, 71 / 255, 1), Qt.rgba(255 / 255, 107 / 255, 107 / 255, 1), Qt.rgba(142 / 255, 92 / 255, 255 / 255, 1)]
     readonly property var accentGradient: [accent, accentDeep]

@@ -76,10 +76,14 @@ QString formatCount(qint64 value, const QString& localeName) {
     return locale.toString(value);
 }
 
+QString countAndSize(qint64 count, qint64 bytes, const QString& localeName) {
+    return formatCount(count, localeName) + QStringLiteral(" öğe · ") +
+           QString::fromStdString(formatBytes(bytes));
+}
+
 QString scanCountLine(qint64 fileCount, qint64 byteCount, const QString& localeName) {
     if (fileCount <= 0) return QStringLiteral("başlatılıyor…");
-    return formatCount(fileCount, localeName) + QStringLiteral(" öğe · ") +
-           QString::fromStdString(formatBytes(byteCount));
+    return countAndSize(fileCount, byteCount, localeName);
 }
 
 QString scanLocationLine(const QString& pickedFolderName) {

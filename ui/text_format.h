@@ -24,6 +24,9 @@ QString relativeDate(const QDateTime& when, const QDateTime& now, const QString&
 // An integer with the locale's digit grouping ("1.234.567" in Turkish).
 QString formatCount(qint64 value, const QString& localeName);
 
+// "1.234 öğe · 5,6 MB": a count of items and their size.
+QString countAndSize(qint64 count, qint64 bytes, const QString& localeName);
+
 // The count line under the scanned location: "başlatılıyor…" before the
 // first file is counted, else "1.234 öğe · 5,6 MB".
 QString scanCountLine(qint64 fileCount, qint64 byteCount, const QString& localeName);

@@ -25,8 +25,8 @@
 #include "size_format.h"
 #include "temp_tree.h"
 #include "update_checker.h"
+#include "window_app.h"
 #include "window_hub.h"
-#include "window_items.h"
 
 Q_IMPORT_QML_PLUGIN(Tidewell_ModelPlugin)
 Q_IMPORT_QML_PLUGIN(Tidewell_VizPlugin)
@@ -38,25 +38,15 @@ namespace {
 
 using Screen = AppModel::Screen;
 
+using test::App;
 using test::centre;
-using test::collectItems;
+using test::childNamed;
+using test::click;
 using test::itemNamed;
 using test::itemsNamed;
-
-QString text(QQuickWindow* window, const QString& name) {
-    QQuickItem* item = itemNamed(window, name);
-    return item != nullptr ? item->property("text").toString() : QStringLiteral("<none>");
-}
-
-// Lets the window lay out and build what the last change asked for.
-void settle() {
-    QTest::qWait(20);
-}
-
-void click(QQuickWindow* window, QQuickItem* item) {
-    QTest::mouseClick(window, Qt::LeftButton, {}, centre(item));
-    settle();
-}
+using test::settle;
+using test::sizeText;
+using test::text;
 
 // The folder-list row showing `name`, or null.
 QQuickItem* rowNamed(QQuickWindow* window, const QString& name) {
@@ -64,60 +54,6 @@ QQuickItem* rowNamed(QQuickWindow* window, const QString& name) {
         if (row->property("name").toString() == name) return row;
     return nullptr;
 }
-
-QQuickItem* childNamed(QQuickItem* item, const QString& name) {
-    QList<QQuickItem*> out;
-    collectItems(
-        item, [&](QQuickItem* i) { return i->objectName() == name; }, out);
-    return out.isEmpty() ? nullptr : out.front();
-}
-
-QString sizeText(qint64 bytes) {
-    return QString::fromStdString(formatBytes(bytes));
-}
-
-struct App {
-    App() : updates(QUrl(), QVersionNumber(0, 1, 0)), hub(engine, model, quickClean, updates) {
-        QSettings().remove(QStringLiteral("savedLocations.v1"));
-        window = hub.openWindow();
-        EXPECT_NE(window, nullptr);
-        if (window != nullptr) {
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
-        }
-    }
-    bool scan(const std::string& path) {
-        model.startScan(QString::fromStdString(path));
-        if (!QTest::qWaitFor([&] { return model.screen() == Screen::results; }, 20000))
-            return false;
-        QTest::qWait(30);  // the screen's first layout
-        return true;
-    }
-    FileNode* node(std::string_view relative) const {
-        FileNode* n = model.root().get();
-        std::string_view rest = relative;
-        while (n != nullptr && !rest.empty()) {
-            const auto slash = rest.find('/');
-            n = test::childNamed(n, rest.substr(0, slash));
-            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        }
-        return n;
-    }
-    void jump(std::string_view relative) {
-        model.jumpTo(NodeValue(node(relative)));
-        settle();
-    }
-    void key(int key, Qt::KeyboardModifiers mods = {}) {
-        QTest::keyClick(window, static_cast<Qt::Key>(key), mods);
-        settle();
-    }
-
-    AppModel model;
-    QuickCleanModel quickClean;
-    UpdateChecker updates;
-    QQmlEngine engine;
-    WindowHub hub;
-    QQuickWindow* window = nullptr;
-};
 
 TEST(ResultsText, BreadcrumbChipsDiskLinesAndTitle) {
     EXPECT_EQ(breadcrumbEntries(1), (std::vector<int>{0}));
