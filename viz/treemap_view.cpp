@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <future>
 #include <memory>
+#include <system_error>
 #include <unordered_set>
 
 #include "colors.h"
@@ -377,7 +379,10 @@ void TreemapView::prepare(double ratio) {
         prepareEmptyState();
         return;
     }
+    // The plain labels of a new layout are made beside the cells.
+    std::future<void> plainLabels = labelsBaked_ ? std::future<void>() : startPlainLabels();
     if (!baked_) bake();
+    if (plainLabels.valid()) plainLabels.get();
     ensureLabels();
 
     // Overlays this frame does not use are dropped at its end.
@@ -497,30 +502,47 @@ void TreemapView::bakeLabels(LabelAtlas& atlas, const std::vector<std::size_t>& 
     });
 }
 
-// Plain labels change with the layout; a basket item's title is struck
-// through, and only those are baked again when the basket changes.
-void TreemapView::ensureLabels() {
-    bool rebuildStruck = false;
-    if (!labelsBaked_) {
-        labelsBaked_ = true;
-        rebuildStruck = true;
-        std::vector<std::size_t> labelled;
-        labelIndex_.assign(cells_.size(), -1);
-        for (std::size_t i = 0; i < cells_.size(); ++i) {
-            if (!cells_[i].showLabel) continue;
-            labelIndex_[i] = static_cast<int>(labelled.size());
-            labelled.push_back(i);
-        }
-        // Let go of the old picture first, so its image can be drawn over.
-        dropPicture(labelsPicture_);
-        labelsPicture_ = 0;
+// Plain labels change with the layout: their text is shaped and drawn on a
+// thread of their own while the cells are painted (Qt 6 draws text on any
+// thread). Only the atlas and the titles are touched there, no picture.
+std::future<void> TreemapView::startPlainLabels() {
+    labelsBaked_ = true;
+    std::vector<std::size_t> labelled;
+    labelIndex_.assign(cells_.size(), -1);
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
+        if (!cells_[i].showLabel) continue;
+        labelIndex_[i] = static_cast<int>(labelled.size());
+        labelled.push_back(i);
+    }
+    // Let go of the old picture first, so its image can be drawn over.
+    dropPicture(labelsPicture_);
+    labelsPicture_ = 0;
+    labelsPending_ = true;
+    auto work = [this, labelled = std::move(labelled)] {
         bakeLabels(labels_, labelled, false, titles_);
-        if (!labelled.empty()) labelsPicture_ = addPicture(labels_.image());
+    };
+    try {
+        return std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        // No thread to be had: made here instead.
+    }
+    work();
+    return {};
+}
+
+// A basket item's title is struck through; only those are baked again
+// when the basket changes.
+void TreemapView::ensureLabels() {
+    // A new layout's struck labels are made again with its plain ones.
+    const bool newLayout = labelsPending_;
+    if (labelsPending_) {
+        labelsPending_ = false;
+        if (!titles_.empty()) labelsPicture_ = addPicture(labels_.image());
     }
     std::vector<std::size_t> struck;
     for (std::size_t i = 0; i < cells_.size(); ++i)
         if (cells_[i].showLabel && states_[i].inBasket) struck.push_back(i);
-    if (!rebuildStruck && struck == struckCells_) return;
+    if (!newLayout && struck == struckCells_) return;
     struckCells_ = std::move(struck);
     dropPicture(struckPicture_);
     struckPicture_ = 0;

@@ -18,6 +18,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -116,6 +117,7 @@ class TreemapView : public MapItem {
     LabelText labelText(const TreemapCell& cell, bool struck) const;
     void bakeLabels(LabelAtlas& atlas, const std::vector<std::size_t>& cells, bool struck,
                     std::vector<QString>& titles);
+    std::future<void> startPlainLabels();
     void ensureLabels();
     double sizeLineTop() const;
     double labelHeight() const;
@@ -159,6 +161,7 @@ class TreemapView : public MapItem {
     // The labels of the labelled cells, baked with their shadows: all plain,
     // and apart those struck through for the basket.
     bool labelsBaked_ = false;
+    bool labelsPending_ = false;  // the plain atlas is made, its picture not yet
     LabelAtlas labels_;
     std::uint64_t labelsPicture_ = 0;
     std::vector<QString> titles_;  // per labelled cell in labels_
