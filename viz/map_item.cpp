@@ -16,7 +16,10 @@ namespace {
 // The root of a view's nodes: one opacity node per scene group, one texture
 // node per piece, and the textures they use, which live as long as a piece
 // shows them.
-class SceneRoot : public QSGNode {
+// An opacity node (always 1) rather than a plain one: Qt Quick's software
+// renderer keeps the position of opacity and transform nodes only, and
+// places groups added later under a plain node at the window's corner.
+class SceneRoot : public QSGOpacityNode {
   public:
     std::unordered_map<std::uint64_t, std::unique_ptr<QSGTexture>> textures;
     std::vector<std::vector<ScenePiece>> shown;  // the pieces each group's nodes show
