@@ -27,6 +27,7 @@
 #include "app_setup.h"
 #include "quick_clean_model.h"
 #include "quick_clean_window.h"
+#include "scratch_home.h"
 #include "tray_icon.h"
 #include "update_checker.h"
 #include "window_hub.h"
@@ -378,19 +379,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tidewell-screenshots OUTDIR\n");
         return 2;
     }
-    QTemporaryDir scratch;
+    const tidewell::ScratchHome scratch;
     if (!scratch.isValid()) return 1;
-    const QDir root(scratch.path());
-    for (const char* sub : {"config", "data", "cache", "state", "runtime", "home/Belgeler"})
-        root.mkpath(QString::fromLatin1(sub));
-    QFile::setPermissions(root.filePath("runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath("config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(root.filePath("cache")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(root.filePath("state")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root.filePath("runtime")));
+    const QDir root = scratch.root();
+    root.mkpath(QStringLiteral("home/Belgeler"));
     qputenv("HOME", QFile::encodeName(root.filePath("home")));
 
     QGuiApplication app(argc, argv);

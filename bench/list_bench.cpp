@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app_model.h"
+#include "scratch_home.h"
 
 Q_IMPORT_QML_PLUGIN(Tidewell_ModelPlugin)
 
@@ -248,18 +249,9 @@ bool wait(const std::function<bool()>& done) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir scratch;
-    const QDir base(scratch.path());
-    for (const char* sub : {"config", "data", "cache", "state", "runtime", "trees"})
-        base.mkpath(sub);
-    QFile::setPermissions(base.filePath("runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(base.filePath("config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(base.filePath("data")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(base.filePath("cache")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(base.filePath("state")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base.filePath("runtime")));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const tidewell::ScratchHome scratch;
+    const QDir base = scratch.root();
+    base.mkpath("trees");
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QGuiApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillon"));

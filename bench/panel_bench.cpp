@@ -29,6 +29,7 @@
 #include "app_setup.h"
 #include "quick_clean_model.h"
 #include "quick_clean_window.h"
+#include "scratch_home.h"
 #include "update_checker.h"
 #include "window_hub.h"
 
@@ -63,13 +64,10 @@ double clickToFrame(tidewell::QuickCleanWindow& panel) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir scratch;
+    const tidewell::ScratchHome scratch;
     if (!scratch.isValid()) return 1;
-    const QDir root(scratch.path());
-    for (const char* sub : {"config", "data/Trash/files", "cache", "state", "runtime"})
-        root.mkpath(QString::fromLatin1(sub));
-    QFile::setPermissions(root.filePath("runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QDir root = scratch.root();
+    root.mkpath(QStringLiteral("data/Trash/files"));
     for (const char* cache :
          {".npm", ".cache/pip", ".cache/yarn", ".gradle/caches", ".cargo/registry/cache",
           ".m2/repository", ".cache/go-build", ".cache/thumbnails", "Library/Caches/Homebrew"}) {
@@ -78,12 +76,6 @@ int main(int argc, char** argv) {
         QFile f(dir + QStringLiteral("/blob"));
         if (f.open(QIODevice::WriteOnly)) f.write(QByteArray(200000, 'x'));
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath("config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(root.filePath("cache")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(root.filePath("state")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root.filePath("runtime")));
 
     QGuiApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillon"));

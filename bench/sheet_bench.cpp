@@ -36,6 +36,7 @@
 #include "app_model.h"
 #include "app_setup.h"
 #include "quick_clean_model.h"
+#include "scratch_home.h"
 #include "update_checker.h"
 #include "window_hub.h"
 
@@ -124,18 +125,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tidewell-sheet-bench ROOT\n");
         return 2;
     }
-    QTemporaryDir scratch;
-    const QDir base(scratch.path());
-    for (const char* sub : {"config", "data", "cache", "state", "runtime", "Downloads"})
-        base.mkpath(sub);
-    QFile::setPermissions(base.filePath("runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(base.filePath("config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(base.filePath("data")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(base.filePath("cache")));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(base.filePath("state")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base.filePath("runtime")));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const tidewell::ScratchHome scratch;
+    const QDir base = scratch.root();
+    base.mkpath("Downloads");
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QGuiApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quillon"));
