@@ -4,7 +4,11 @@
 // discovery runs this binary at build time without ctest's environment.
 #include <gtest/gtest.h>
 
-#ifdef TIDEWELL_GUI_TESTS
+#if defined(QT_WIDGETS_LIB)
+#include <QApplication>
+// The window's tray menu needs one; QtTest's events then take it for granted.
+using TestApplication = QApplication;
+#elif defined(TIDEWELL_GUI_TESTS)
 #include <QGuiApplication>
 using TestApplication = QGuiApplication;  // painted items need one
 #else
