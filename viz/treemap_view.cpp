@@ -13,7 +13,6 @@
 #include <functional>
 #include <future>
 #include <memory>
-#include <system_error>
 #include <unordered_set>
 
 #include "colors.h"
@@ -86,7 +85,8 @@ double lineWidth(const QTextLayout& layout) {
 TreemapView::TreemapView(QQuickItem* parent) : MapItem(parent), fade_(new QVariantAnimation(this)) {
     setAcceptHoverEvents(true);
     setAcceptedMouseButtons(Qt::LeftButton | Qt::RightButton);
-    struckFont_.setStrikeOut(true);
+    labelThread_.setMaxThreadCount(1);
+    labelThread_.setExpiryTimeout(-1);
     fade_->setStartValue(0.0);
     fade_->setEndValue(1.0);
     fade_->setDuration(kFadeMs);
@@ -466,7 +466,8 @@ void TreemapView::prepare(double ratio) {
     overlays_.clear();
 }
 
-TreemapView::LabelText TreemapView::labelText(const TreemapCell& cell, bool struck) const {
+TreemapView::LabelText TreemapView::labelText(const TreemapCell& cell, bool struck,
+                                              const LabelFonts& fonts) const {
     // Past the widest label the atlas holds, text is elided like text too
     // wide for its cell.
     const double textWidth =
@@ -475,21 +476,21 @@ TreemapView::LabelText TreemapView::labelText(const TreemapCell& cell, bool stru
     const QString title = cell.isAggregate ? QStringLiteral("+%1 öğe").arg(cell.aggregateCount)
                                            : QString::fromStdString(repairUtf8(cell.node->name()));
     LabelText t;
-    t.title = shapedLine(title, struck ? struckFont_ : titleFont_, textWidth);
-    t.size = shapedLine(QString::fromStdString(formatBytes(cell.sizeBytes)), sizeFont_, textWidth);
+    t.title = shapedLine(title, struck ? fonts.struck : fonts.title, textWidth);
+    t.size = shapedLine(QString::fromStdString(formatBytes(cell.sizeBytes)), fonts.size, textWidth);
     // As wide as the longer line, so the shadow is blurred only where text is.
     const double used = std::max(lineWidth(*t.title), lineWidth(*t.size));
-    t.box = QSizeF(std::min(std::ceil(used) + 1, textWidth), labelHeight());
+    t.box = QSizeF(std::min(std::ceil(used) + 1, textWidth), labelHeight(fonts));
     return t;
 }
 
 void TreemapView::bakeLabels(LabelAtlas& atlas, const std::vector<std::size_t>& cells, bool struck,
-                             std::vector<QString>& titles) {
+                             const LabelFonts& fonts, std::vector<QString>& titles) {
     std::vector<LabelText> texts;
     std::vector<QSizeF> sizes;
     titles.clear();
     for (const std::size_t i : cells) {
-        texts.push_back(labelText(cells_[i], struck));
+        texts.push_back(labelText(cells_[i], struck, fonts));
         sizes.push_back(texts.back().box);
         titles.push_back(texts.back().title->text());
     }
@@ -498,13 +499,15 @@ void TreemapView::bakeLabels(LabelAtlas& atlas, const std::vector<std::size_t>& 
         p.setPen(shadow ? QColor(Qt::black) : QColor(255, 255, 255, struck ? 191 : 255));
         t.title->draw(&p, QPointF(0, 0));
         p.setPen(shadow ? QColor(Qt::black) : QColor(255, 255, 255, 230));
-        t.size->draw(&p, QPointF(0, sizeLineTop()));
+        t.size->draw(&p, QPointF(0, sizeLineTop(fonts)));
     });
 }
 
-// Plain labels change with the layout: their text is shaped and drawn on a
-// thread of their own while the cells are painted (Qt 6 draws text on any
-// thread). Only the atlas and the titles are touched there, no picture.
+// Plain labels change with the layout: their text is shaped and drawn on the
+// view's own thread while the cells are painted (Qt 6 draws text on any
+// thread). The thread lasts as long as the view, because Qt keeps its font
+// caches per thread: a new thread each time shapes slower than none at all.
+// Only the atlas and the titles are touched there, no picture.
 std::future<void> TreemapView::startPlainLabels() {
     labelsBaked_ = true;
     std::vector<std::size_t> labelled;
@@ -518,16 +521,17 @@ std::future<void> TreemapView::startPlainLabels() {
     dropPicture(labelsPicture_);
     labelsPicture_ = 0;
     labelsPending_ = true;
-    auto work = [this, labelled = std::move(labelled)] {
-        bakeLabels(labels_, labelled, false, titles_);
-    };
-    try {
-        return std::async(std::launch::async, work);
-    } catch (const std::system_error&) {
-        // No thread to be had: made here instead.
-    }
-    work();
-    return {};
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> made = done->get_future();
+    labelThread_.start([this, labelled = std::move(labelled), done] {
+        try {
+            bakeLabels(labels_, labelled, false, threadFonts_, titles_);
+            done->set_value();
+        } catch (...) {
+            done->set_exception(std::current_exception());
+        }
+    });
+    return made;
 }
 
 // A basket item's title is struck through; only those are baked again
@@ -546,16 +550,16 @@ void TreemapView::ensureLabels() {
     struckCells_ = std::move(struck);
     dropPicture(struckPicture_);
     struckPicture_ = 0;
-    bakeLabels(struck_, struckCells_, true, struckTitles_);
+    bakeLabels(struck_, struckCells_, true, fonts_, struckTitles_);
     if (!struckCells_.empty()) struckPicture_ = addPicture(struck_.image());
 }
 
-double TreemapView::sizeLineTop() const {
-    return QFontMetricsF(titleFont_).height() + kLabelSpacing;
+double TreemapView::sizeLineTop(const LabelFonts& fonts) {
+    return QFontMetricsF(fonts.title).height() + kLabelSpacing;
 }
 
-double TreemapView::labelHeight() const {
-    return sizeLineTop() + QFontMetricsF(sizeFont_).height();
+double TreemapView::labelHeight(const LabelFonts& fonts) {
+    return sizeLineTop(fonts) + QFontMetricsF(fonts.size).height();
 }
 
 std::pair<QRect, QPoint> TreemapView::labelPlace(std::size_t i, const LabelAtlas& atlas,
@@ -568,7 +572,7 @@ std::pair<QRect, QPoint> TreemapView::labelPlace(std::size_t i, const LabelAtlas
                     static_cast<int>(std::lround(origin.y() * k)) - atlas.pad());
     // The smallest labelled cells are shorter than their label, which is
     // cut at the cell's bottom.
-    if (origin.y() + labelHeight() > r.y + r.height) {
+    if (origin.y() + labelHeight(fonts_) > r.y + r.height) {
         const int bottom = static_cast<int>(std::lround((r.y + r.height) * k));
         source.setHeight(std::clamp(bottom - at.y(), 0, source.height()));
     }

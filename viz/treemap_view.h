@@ -16,6 +16,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QString>
+#include <QThreadPool>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -78,6 +79,15 @@ class TreemapView : public MapItem {
         bool undimmed = true;
         bool button = false;  // shows the basket button
     };
+    struct LabelFonts {
+        QFont title = uiFont(13, QFont::DemiBold);
+        QFont struck = struckThrough(uiFont(13, QFont::DemiBold));
+        QFont size = digitsFont(11.5);
+        static QFont struckThrough(QFont font) {
+            font.setStrikeOut(true);
+            return font;
+        }
+    };
     struct LabelText {
         std::unique_ptr<QTextLayout> title;  // shaped and elided to the cell
         std::unique_ptr<QTextLayout> size;
@@ -114,13 +124,13 @@ class TreemapView : public MapItem {
     void prepareEmptyState();
 
     // Labels.
-    LabelText labelText(const TreemapCell& cell, bool struck) const;
+    LabelText labelText(const TreemapCell& cell, bool struck, const LabelFonts& fonts) const;
     void bakeLabels(LabelAtlas& atlas, const std::vector<std::size_t>& cells, bool struck,
-                    std::vector<QString>& titles);
+                    const LabelFonts& fonts, std::vector<QString>& titles);
     std::future<void> startPlainLabels();
     void ensureLabels();
-    double sizeLineTop() const;
-    double labelHeight() const;
+    static double sizeLineTop(const LabelFonts& fonts);
+    static double labelHeight(const LabelFonts& fonts);
     // Where cell `i`'s label, number `index` in `atlas`, is put: its pixels
     // there, cut at the cell's bottom, and their top-left in the view.
     std::pair<QRect, QPoint> labelPlace(std::size_t i, const LabelAtlas& atlas,
@@ -162,6 +172,7 @@ class TreemapView : public MapItem {
     // and apart those struck through for the basket.
     bool labelsBaked_ = false;
     bool labelsPending_ = false;  // the plain atlas is made, its picture not yet
+    QThreadPool labelThread_;     // one thread, kept: makes the plain labels
     LabelAtlas labels_;
     std::uint64_t labelsPicture_ = 0;
     std::vector<QString> titles_;  // per labelled cell in labels_
@@ -170,9 +181,10 @@ class TreemapView : public MapItem {
     std::vector<std::size_t> struckCells_;  // the cells in struck_, in order
     std::vector<QString> struckTitles_;
     std::vector<int> labelIndex_;  // per cell, into labels_, or -1
-    QFont titleFont_ = uiFont(13, QFont::DemiBold);
-    QFont struckFont_ = uiFont(13, QFont::DemiBold);
-    QFont sizeFont_ = digitsFont(11.5);
+    // Qt caches a font's glyphs per font object and thread: the labels'
+    // thread has fonts of its own, made apart from the ones used here.
+    LabelFonts fonts_;
+    LabelFonts threadFonts_;
     QFont buttonFont_ = iconFont(15);
 
     int pressedCell_ = -1;
