@@ -34,6 +34,9 @@ constexpr double kLabelTop = 7.0;
 constexpr double kLabelSpacing = 1.0;
 constexpr double kBorderWidth = 1.0;
 constexpr double kHoverBorderWidth = 2.0;
+// Of the base picture's rows, the share painted on this thread, in percent:
+// the labels' thread makes the labels first, then paints the rest.
+constexpr int kUpperShare = 70;
 
 // The parts of a cell an overlay picture can be.
 constexpr int kWhole = 0;  // 1 to 4: the rim strips, top, bottom, left, right
@@ -204,14 +207,15 @@ void TreemapView::dropPictures() {
     empty_ = 0;
 }
 
-CellPaint TreemapView::cellPaint(std::size_t i, bool greyed, bool hovered) {
+CellPaint TreemapView::cellPaint(std::size_t i, bool greyed, bool hovered,
+                                 std::vector<PreviewPaint>& previews) const {
     const TreemapCell& cell = cells_[i];
     const double k = ratio_;
     const MapRect& r = cell.rect;
-    previews_.clear();
+    previews.clear();
     // Previews keep the cell's hue even when the cell is greyed.
     for (const TreemapSubRect& sub : cell.subRects)
-        previews_.push_back(
+        previews.push_back(
             {scaledRect(r.x + sub.rect.x, r.y + sub.rect.y, sub.rect.width, sub.rect.height, k),
              hslColor(cell.hue, 0.6, sub.lightness / 100.0)});
     CellPaint paint;
@@ -220,7 +224,7 @@ CellPaint TreemapView::cellPaint(std::size_t i, bool greyed, bool hovered) {
     paint.fill = cell.isAggregate ? kAggregateFill
                  : greyed         ? hslColor(0.0, 0.0, 0.26)
                                   : hslColor(cell.hue, 0.66, 0.5);
-    paint.previews = previews_;
+    paint.previews = previews;
     paint.previewRim = k;
     paint.previewRimAlpha = 0.3F;
     paint.border = hovered ? Rgb8{255, 255, 255} : Rgb8{0, 0, 0};
@@ -234,11 +238,13 @@ CellPaint TreemapView::cellPaint(std::size_t i, bool greyed, bool hovered) {
 QImage TreemapView::rasterCell(std::size_t i, bool greyed, bool hovered, const QRect& window) {
     QImage image = clearImage(window.size());
     PixelCanvas canvas = canvasOf(image);
-    paintCell(canvas, cellPaint(i, greyed, hovered), window.x(), window.y());
+    paintCell(canvas, cellPaint(i, greyed, hovered, previews_), window.x(), window.y());
     return image;
 }
 
-// Every cell as it looks with nothing hovered and nothing in the basket.
+// Every cell as it looks with nothing hovered and nothing in the basket. The
+// labels' thread paints the lower rows once the labels are made, this one
+// the upper rows meanwhile; each cell is painted clipped to each band it meets.
 void TreemapView::bake() {
     dropPictures();
     ++bakes_;
@@ -246,16 +252,47 @@ void TreemapView::bake() {
                         std::max(0, static_cast<int>(std::ceil(height() * ratio_))));
     const QSize size = canvasSize_;
     QImage image = freshImage(size, true);
-    PixelCanvas canvas = canvasOf(image);
     boxes_.resize(cells_.size());
     rim_ = cellRimPixels(kCornerRadius * ratio_, kHoverBorderWidth * ratio_);
     for (std::size_t i = 0; i < cells_.size(); ++i) {
-        const CellPaint paint = cellPaint(i, false, false);
-        paintCell(canvas, paint);
-        boxes_[i] = toQRect(cellPixels(paint.rect, size.width(), size.height()));
+        const MapRect& r = cells_[i].rect;
+        boxes_[i] = toQRect(cellPixels(scaledRect(r.x, r.y, r.width, r.height, ratio_),
+                                       size.width(), size.height()));
     }
+    // The canvases are taken here: QImage::bits() is not for two threads.
+    const int split = size.height() * kUpperShare / 100;
+    PixelCanvas upper = canvasOf(image, QRect(0, 0, size.width(), split));
+    PixelCanvas lower = canvasOf(image, QRect(0, split, size.width(), size.height() - split));
+    std::future<void> lowerDone =
+        onLabelThread([this, lower, split]() mutable { paintRows(lower, split); });
+    paintRows(upper, 0);
+    lowerDone.get();
     base_ = addPicture(std::move(image));
     baked_ = true;
+}
+
+void TreemapView::paintRows(PixelCanvas& canvas, int top) const {
+    std::vector<PreviewPaint> previews;
+    const int bottom = top + canvas.height();
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
+        const QRect& box = boxes_[i];
+        if (box.isEmpty() || box.bottom() < top || box.top() >= bottom) continue;
+        paintCell(canvas, cellPaint(i, false, false, previews), 0, top);
+    }
+}
+
+std::future<void> TreemapView::onLabelThread(std::function<void()> work) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    labelThread_.start([work = std::move(work), done] {
+        try {
+            work();
+            done->set_value();
+        } catch (...) {
+            done->set_exception(std::current_exception());
+        }
+    });
+    return finished;
 }
 
 std::uint64_t TreemapView::overlay(const OverlayKey& key, const std::function<QImage()>& make) {
@@ -521,17 +558,9 @@ std::future<void> TreemapView::startPlainLabels() {
     dropPicture(labelsPicture_);
     labelsPicture_ = 0;
     labelsPending_ = true;
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> made = done->get_future();
-    labelThread_.start([this, labelled = std::move(labelled), done] {
-        try {
-            bakeLabels(labels_, labelled, false, threadFonts_, titles_);
-            done->set_value();
-        } catch (...) {
-            done->set_exception(std::current_exception());
-        }
+    return onLabelThread([this, labelled = std::move(labelled)] {
+        bakeLabels(labels_, labelled, false, threadFonts_, titles_);
     });
-    return made;
 }
 
 // A basket item's title is struck through; only those are baked again

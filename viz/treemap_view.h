@@ -111,7 +111,10 @@ class TreemapView : public MapItem {
 
     // Pixels.
     void dropPictures();
-    CellPaint cellPaint(std::size_t i, bool greyed, bool hovered);
+    CellPaint cellPaint(std::size_t i, bool greyed, bool hovered,
+                        std::vector<PreviewPaint>& previews) const;
+    void paintRows(PixelCanvas& canvas, int top) const;
+    std::future<void> onLabelThread(std::function<void()> work);
     QImage rasterCell(std::size_t i, bool greyed, bool hovered, const QRect& window);
     void bake();
     // The picture of `key` this frame: kept from the last frame, or made.
